@@ -1,1 +1,25 @@
-// (being written)
+#include "ui/drivetable.h"
+
+#include "app/shared.h"
+#include "platform/dialog.h"
+
+namespace {
+const unsigned kChecked = 1;  // BST_CHECKED
+}
+
+bool ReadDriveSelections(PlatformHandle dialog)
+{
+    DriveTable &table = g_shared.drives;
+    table.selectedCount = 0;
+    for (uint32_t i = 0; i < table.count; ++i) {
+        DriveEntry &entry = table.entries[i];
+        // An indeterminate box is not a tick: only "checked" selects a drive.
+        if (DialogButtonState(dialog, entry.checkboxId) == kChecked) {
+            entry.selected = 1;
+            ++table.selectedCount;
+        } else {
+            entry.selected = 0;
+        }
+    }
+    return table.selectedCount != 0;
+}
