@@ -7,9 +7,9 @@
 #include "ui/menu.h"
 #include "ui/worker.h"
 
-namespace {
+const char MAIN_WINDOW_CLASS[] = "VQBRDM32ClASS";
 
-const char MAIN_CLASS_NAME[] = "VQBRDM32ClASS";
+namespace {
 
 // The window is 485 by 460 with its frame; it has no sizing border.
 const int MAIN_WINDOW_WIDTH = 485;
@@ -25,7 +25,7 @@ bool RegisterMainClass(HINSTANCE instance)
     // window of the first.
     LoadStringA(instance, IDS_WINDOW_TITLE, g_shared.windowTitle, TITLE_TEXT_SIZE);
 
-    HWND existing = FindWindowA(MAIN_CLASS_NAME, g_shared.windowTitle);
+    HWND existing = FindWindowA(MAIN_WINDOW_CLASS, g_shared.windowTitle);
     if (existing != 0) {
         if (IsIconic(existing))
             ShowWindow(existing, SW_RESTORE);
@@ -42,7 +42,7 @@ bool RegisterMainClass(HINSTANCE instance)
     windowClass.hCursor = LoadCursorA(0, reinterpret_cast<LPCSTR>(IDC_ARROW));
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     windowClass.lpszMenuName = MAKEINTRESOURCEA(IDM_MAIN);
-    windowClass.lpszClassName = MAIN_CLASS_NAME;
+    windowClass.lpszClassName = MAIN_WINDOW_CLASS;
     return RegisterClassExA(&windowClass) != 0;
 }
 
@@ -50,7 +50,7 @@ bool CreateMainWindows(HINSTANCE instance, int showCommand)
 {
     g_shared.instance = instance;
 
-    HWND mainWindow = CreateWindowExA(MAIN_WINDOW_EX_STYLE, MAIN_CLASS_NAME, g_shared.windowTitle,
+    HWND mainWindow = CreateWindowExA(MAIN_WINDOW_EX_STYLE, MAIN_WINDOW_CLASS, g_shared.windowTitle,
                                       MAIN_WINDOW_STYLE, CW_USEDEFAULT, CW_USEDEFAULT,
                                       MAIN_WINDOW_WIDTH, MAIN_WINDOW_HEIGHT, 0, 0, instance, 0);
     g_shared.mainWindow = mainWindow;

@@ -3,6 +3,9 @@
 
 // The main window and the process frame around it.
 
+// The main window's class; a second copy finds the first copy's window by it.
+extern const char MAIN_WINDOW_CLASS[];
+
 // Loads the window title and registers the class "VQBRDM32ClASS"; false when
 // a window of the class and title exists already (it is brought forward) or
 // the registration fails.
