@@ -4,9 +4,16 @@
 // Thread procedure of one scan; the parameter is the main dialog's handle.
 DWORD WINAPI ScanWorker(LPVOID dialogWindow);
 
+// Starts a scan worker on `dialog` and makes it the latest worker. A
+// previous worker still in its last steps is kept and still waited for by
+// StopWorkerAndWait; the handles of workers that have ended are closed here.
+// False, with no message, when the thread cannot be created.
+bool StartWorker(HWND dialog);
+
 // Asks a running worker to stop, waits for it without a time limit and then
 // clears the request. While it waits, the interface thread dispatches no
 // posted message but answers the messages the worker sends it (control
 // texts, checkbox reads, enabling the main window around a box), so the
 // worker always runs to its end. Returns at once when no worker runs.
+// Also waits for any earlier worker that has not ended yet.
 void StopWorkerAndWait();

@@ -1,0 +1,268 @@
+// The scan worker: one thread per scan, from reading the ticks to handing
+// the finished log to the shell. It is the one place that joins the scan
+// engine, the log and the dialog, and it talks to the dialog only by posting
+// notices and setting its three controls.
+#include "ui/worker.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "app/report.h"
+#include "app/resources/resource.h"
+#include "app/shared.h"
+#include "log/log.h"
+#include "platform/shell.h"
+#include "scan/catalogue.h"
+#include "scan/drivescan.h"
+#include "ui/drivetable.h"
+#include "ui/maindialog.h"
+
+namespace {
+
+// What one scan owns from its start to its end.
+struct ScanRun {
+    HWND dialog;
+    Catalogue catalogue;
+    char logPath[260];
+    FILE *log;
+    HWND progress;
+    bool failed;     // a drive failed, or the log did not reach the file
+};
+
+// Workers replaced by a newer Start before they had ended. Touched by the
+// interface thread only.
+std::vector<HANDLE> g_earlierWorkers;
+
+void PostNotice(const ScanRun &run, ScanNotice notice)
+{
+    PostMessageA(run.dialog, WM_SCAN_NOTIFY, notice, 0);
+}
+
+void Release(ScanRun &run)
+{
+    if (run.log)
+        CloseLog(run.log);
+    run.log = 0;
+    if (run.progress)
+        DestroyWindow(run.progress);
+    run.progress = 0;
+    ReleaseCatalogue(&run.catalogue);
+}
+
+// Ticks, catalogue, log path and log, in this order. Returns the string of
+// the first one that fails, 0 when the log is open.
+unsigned OpenScan(ScanRun &run)
+{
+    if (!ReadDriveSelections(run.dialog))
+        return IDS_NO_DRIVES_SELECTED;
+    if (!LoadCatalogue(&run.catalogue))
+        return IDS_DATA_FILE_FAILED;
+    if (!BuildLogPath(run.logPath))
+        return IDS_LOG_NAME_FAILED;
+    run.log = OpenLogForScan(run.logPath);
+    if (run.log == 0)
+        return IDS_LOG_OPEN_FAILED;
+    return 0;
+}
+
+// Once shown, "LogFile:" and the path stay for the rest of the run.
+void ShowLogPath(const ScanRun &run)
+{
+    ShowWindow(GetDlgItem(run.dialog, IDC_LOG_CAPTION), SW_SHOW);
+    SetDlgItemTextA(run.dialog, IDC_LOG_PATH, run.logPath);
+    ShowWindow(GetDlgItem(run.dialog, IDC_LOG_PATH), SW_SHOW);
+}
+
+// Along the bottom of the main window's client area, one step per drive.
+HWND CreateProgressBar(uint32_t driveCount)
+{
+    InitCommonControls();
+    HWND mainWindow = static_cast<HWND>(g_shared.mainWindow);
+    RECT client = {};
+    GetClientRect(mainWindow, &client);
+    int height = GetSystemMetrics(SM_CYVSCROLL);
+    HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, 0, WS_CHILD | WS_VISIBLE, client.left,
+                               client.bottom - height, client.right, height, mainWindow, 0,
+                               static_cast<HINSTANCE>(g_shared.instance), 0);
+    if (bar == 0)
+        return 0;
+    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, driveCount));
+    SendMessageA(bar, PBM_SETSTEP, 1, 0);
+    return bar;
+}
+
+// The drives in table order. A drive that fails (other than by a stop) ends
+// the loop with notice 2; a stop seen before a drive ends it with notice 1.
+void ScanTickedDrives(ScanRun &run)
+{
+    const DriveTable &table = g_shared.drives;
+    for (uint32_t i = 0; i < table.count; ++i) {
+        // The exception guard closes the log and raises a stop; nothing more
+        // may be written after it.
+        if (g_shared.StopRequested != 0 || run.log == 0) {
+            PostNotice(run, NOTICE_CANCELLED);
+            return;
+        }
+        const DriveEntry &entry = table.entries[i];
+        if (!entry.selected)
+            continue;
+
+        WriteDriveLine(run.log, entry.label);
+        SetDlgItemTextA(run.dialog, IDC_DRIVE_TEXT, entry.label);
+        char pattern[5];
+        std::snprintf(pattern, sizeof pattern, "%s\\*", entry.label);
+        if (ScanDrive(pattern, &run.log, &run.catalogue)) {
+            SendMessageA(run.progress, PBM_STEPIT, 0, 0);
+        } else if (g_shared.StopRequested == 0) {
+            run.failed = true;
+            PostNotice(run, NOTICE_DRIVE_FAILED);
+            return;
+        }
+    }
+}
+
+// The footer by outcome, then the close. A log that did not reach the file
+// whole is not a completed scan: it is reported as a failed one, before
+// the dialog returns to idle.
+void FinishLog(ScanRun &run)
+{
+    if (run.log == 0)
+        return;  // the exception guard wrote its own footer and closed the log
+    unsigned status = g_shared.StopRequested != 0 ? IDS_STATUS_STOPPED
+                      : run.failed                ? IDS_STATUS_FAILED
+                                                  : IDS_STATUS_COMPLETED;
+    char statusText[LOG_TEXT_SIZE];
+    LoadText(status, statusText, sizeof statusText);
+    WriteLogFooter(run.log, statusText);
+    bool written = CloseLog(run.log);
+    run.log = 0;
+    if (!written && !run.failed) {
+        run.failed = true;
+        PostNotice(run, NOTICE_DRIVE_FAILED);
+    }
+}
+
+DWORD RunScan(ScanRun &run)
+{
+    unsigned failure = OpenScan(run);
+    if (failure != 0) {
+        ReportMessage(failure, ICON_ERROR);
+        PostNotice(run, NOTICE_SCAN_OVER);
+        PostNotice(run, NOTICE_CANCELLED);
+        return 0;
+    }
+
+    uint32_t size = GetLogSize(run.log);
+    ShowLogPath(run);
+    WriteLogHeader(run.log, size);
+    WriteLogDateBlock(run.log, run.catalogue.supportSite);
+
+    run.progress = CreateProgressBar(g_shared.drives.selectedCount);
+    if (run.progress == 0) {
+        ReportMessage(IDS_PROGRESS_FAILED, ICON_ERROR);
+        CloseLog(run.log);
+        run.log = 0;
+        PostNotice(run, NOTICE_SCAN_OVER);
+        PostNotice(run, NOTICE_CANCELLED);
+        return 0;
+    }
+
+    ScanTickedDrives(run);
+    bool caughtException = run.log == 0;
+    FinishLog(run);
+
+    bool stopped = g_shared.StopRequested != 0;
+    // A stop raised by the exception guard ends this scan only. It is cleared
+    // before the dialog goes idle, so that it cannot reach a scan started
+    // right after.
+    if (caughtException)
+        g_shared.StopRequested = 0;
+    PostNotice(run, NOTICE_SCAN_OVER);
+    if (stopped)
+        return 0;
+
+    SetDlgItemTextA(run.dialog, IDC_DRIVE_TEXT, "");
+    if (run.failed)
+        return 0;
+    ReportMessage(IDS_SCAN_COMPLETED, ICON_INFORMATION, g_shared.windowTitle);
+    DestroyWindow(run.progress);
+    run.progress = 0;
+    ShellOpenDocument(run.dialog, run.logPath);
+    return 0;
+}
+
+}  // namespace
+
+DWORD WINAPI ScanWorker(LPVOID dialogWindow)
+{
+    ScanRun run = {};
+    run.dialog = static_cast<HWND>(dialogWindow);
+    DWORD result = RunScan(run);
+    Release(run);
+    return result;
+}
+
+namespace {
+
+// Waits for `worker` to end while answering what other threads send to this
+// one: the worker sets dialog texts, reads checkboxes and enables the main
+// window around its boxes, all of which this thread must carry out. Posted
+// messages (the worker's notices, input) stay queued for later.
+void WaitAnsweringSentMessages(HANDLE worker)
+{
+    if (worker == 0)
+        return;
+    for (;;) {
+        DWORD woken = MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (woken != WAIT_OBJECT_0 + 1)
+            return;  // ended, or the handle cannot be waited on
+        MSG message;
+        PeekMessageA(&message, 0, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+bool HasEnded(HANDLE worker)
+{
+    return WaitForSingleObject(worker, 0) != WAIT_TIMEOUT;
+}
+
+// The latest worker becomes an earlier one; every earlier one that has ended
+// is let go.
+void RetireLatestWorker()
+{
+    HANDLE latest = static_cast<HANDLE>(g_shared.workerThread);
+    if (latest != 0)
+        g_earlierWorkers.push_back(latest);
+    g_shared.workerThread = 0;
+    std::vector<HANDLE> running;
+    for (HANDLE worker : g_earlierWorkers) {
+        if (HasEnded(worker))
+            CloseHandle(worker);
+        else
+            running.push_back(worker);
+    }
+    g_earlierWorkers.swap(running);
+}
+
+}  // namespace
+
+bool StartWorker(HWND dialog)
+{
+    HANDLE worker = CreateThread(0, 0, ScanWorker, dialog, 0, 0);
+    if (worker == 0)
+        return false;
+    RetireLatestWorker();
+    g_shared.workerThread = worker;
+    return true;
+}
+
+void StopWorkerAndWait()
+{
+    g_shared.StopRequested = 1;
+    WaitAnsweringSentMessages(static_cast<HANDLE>(g_shared.workerThread));
+    for (HANDLE worker : g_earlierWorkers)
+        WaitAnsweringSentMessages(worker);
+    g_shared.StopRequested = 0;
+}
