@@ -1,1 +1,359 @@
-// (being written)
+#include "scan/catalogue.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+// "DataFile.txt": a support-site line, then comment lines ("#" as the very
+// first character) and entry lines of ten ";"-separated fields:
+//   name;kind;value1;op1;value2;op2;value3;op3;value4;op4[;...]
+// The file is read twice, once to count its lines and once to parse them,
+// so that the entry array is allocated once with a slot per line.
+//
+// What the format leaves open is decided here as follows:
+// - a line that holds nothing but its line end is skipped;
+// - any other entry line with fewer than ten fields fails the load, as does
+//   a name of more than 255 characters: a catalogue that says less than it
+//   seems to must not be half-used;
+// - a NUL byte ends the line's text: everything from it to the line end is
+//   ignored, while the read still counts as one line (as it would with a
+//   C string line reader). The support-site line is likewise kept up to it.
+
+namespace {
+
+const char CATALOGUE_FILE_NAME[] = "DataFile.txt";
+
+enum { LINE_BUFFER_SIZE = 516 };  // at most 515 characters per read
+
+// Reads one line into `buffer` (`size` characters, terminator included) the
+// way a text-mode line read does, so that every build loads the same bytes
+// the same way: a carriage return directly before a line feed is dropped
+// before anything is counted, the line feed stays in what is read, and a
+// line longer than the buffer comes in pieces. Returns the number of
+// characters stored; 0 when nothing could be read (end of file, or a read
+// error, which also discards a partly read line).
+size_t ReadLine(FILE *file, char *buffer, size_t size)
+{
+    size_t length = 0;
+    while (length + 1 < size) {
+        int c = std::getc(file);
+        if (c == EOF)
+            break;
+        if (c == '\r') {
+            int next = std::getc(file);
+            if (next == '\n')
+                c = '\n';
+            else if (next != EOF)
+                std::ungetc(next, file);
+        }
+        buffer[length++] = static_cast<char>(c);
+        if (c == '\n')
+            break;
+    }
+    buffer[length] = '\0';
+    if (std::ferror(file))
+        return 0;
+    return length;
+}
+
+// True when the reads stopped because the file ended, not because of an error.
+bool ReadToEnd(FILE *file)
+{
+    return std::feof(file) && !std::ferror(file);
+}
+
+// Cuts the next field off the text at *cursor. Runs of ";" count as one
+// separator and leading ones are skipped, so a field is never empty; blanks
+// belong to the field they stand in. Returns 0 when no field is left.
+char *NextField(char **cursor)
+{
+    char *p = *cursor;
+    while (*p == ';')
+        ++p;
+    if (*p == '\0') {
+        *cursor = p;
+        return 0;
+    }
+    char *field = p;
+    while (*p != '\0' && *p != ';')
+        ++p;
+    if (*p == ';')
+        *p++ = '\0';
+    *cursor = p;
+    return field;
+}
+
+// A decimal number read the way atoi reads one: leading white space, an
+// optional sign, digits up to the first non-digit, 0 when there are none.
+// Digits accumulate modulo 2^64 and "-" gives the two's complement, so every
+// unsigned 64-bit value can be written and nothing overflows.
+uint64_t ParseDecimal64(const char *text)
+{
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        ++p;
+    }
+    uint64_t value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        value = value * 10 + (*p - '0');
+    return negative ? 0 - value : value;
+}
+
+// The same, modulo 2^32, as a signed 32-bit number.
+int32_t ParseDecimal32(const char *text)
+{
+    uint32_t bits = static_cast<uint32_t>(ParseDecimal64(text));
+    if (bits <= 0x7FFFFFFFu)
+        return static_cast<int32_t>(bits);
+    return -static_cast<int32_t>(~bits) - 1;
+}
+
+// Parses an entry line in place. False when it has fewer than ten fields or
+// a name that does not fit.
+bool ParseEntryLine(char *line, CatalogueEntry *entry)
+{
+    char *fields[10];
+    char *cursor = line;
+    for (char *&field : fields) {
+        field = NextField(&cursor);
+        if (!field)
+            return false;
+    }
+
+    size_t nameLength = std::strlen(fields[0]);
+    if (nameLength >= sizeof entry->name)
+        return false;
+    std::memcpy(entry->name, fields[0], nameLength + 1);
+
+    entry->kind = ParseDecimal32(fields[1]);
+    for (int i = 0; i < 4; ++i) {
+        entry->conditions[i].value = ParseDecimal64(fields[2 + 2 * i]);
+        // The tenth field still carries the line end unless a ";" follows it.
+        entry->conditions[i].op = ParseCompareOp(fields[3 + 2 * i]);
+    }
+    return true;
+}
+
+unsigned char FoldCase(unsigned char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+// Names longer than a path can be never match.
+enum { LONGEST_NAME = 259 };
+
+// FNV-1a over the case-folded name; false when the name is longer than
+// LONGEST_NAME.
+bool HashFoldedName(const char *name, uint32_t *hash)
+{
+    uint32_t h = 2166136261u;
+    size_t length = 0;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p; ++p) {
+        if (++length > LONGEST_NAME)
+            return false;
+        h = (h ^ FoldCase(*p)) * 16777619u;
+    }
+    *hash = h;
+    return true;
+}
+
+bool EqualFolded(const char *a, const char *b)
+{
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(a);
+    const unsigned char *q = reinterpret_cast<const unsigned char *>(b);
+    for (; *p && *q; ++p, ++q)
+        if (FoldCase(*p) != FoldCase(*q))
+            return false;
+    return *p == *q;
+}
+
+}  // namespace
+
+// One slot per distinct folded name, open addressing with linear probing;
+// the entries of a name stand together in `order`, in catalogue order.
+struct IndexSlot {
+    uint32_t hash;
+    uint32_t key;    // the name's first entry, whose name the slot stands for
+    uint32_t first;  // offset of the name's entries in `order`
+    uint32_t count;  // 0: the slot is free
+};
+
+struct CatalogueIndex {
+    IndexSlot *slots;
+    uint32_t mask;    // slot count minus one; the count is a power of two
+    uint32_t *order;  // `count` entry indices, grouped by name
+};
+
+namespace {
+
+void FreeIndex(CatalogueIndex *index)
+{
+    if (!index)
+        return;
+    std::free(index->slots);
+    std::free(index->order);
+    std::free(index);
+}
+
+// The slot of `name`'s group, or the free slot where it would go.
+IndexSlot *ProbeSlot(CatalogueIndex *index, const CatalogueEntry *entries, const char *name, uint32_t hash)
+{
+    for (uint32_t s = hash & index->mask;; s = (s + 1) & index->mask) {
+        IndexSlot *slot = &index->slots[s];
+        if (slot->count == 0 || (slot->hash == hash && EqualFolded(entries[slot->key].name, name)))
+            return slot;
+    }
+}
+
+// Builds the name index over the loaded entries. False when memory runs out.
+bool BuildIndex(Catalogue *catalogue)
+{
+    uint32_t count = catalogue->count;
+    uint64_t slotCount = 2;
+    while (slotCount < static_cast<uint64_t>(count) * 2)
+        slotCount *= 2;
+    if (slotCount > 0x80000000u)
+        return false;
+
+    CatalogueIndex *index = static_cast<CatalogueIndex *>(std::calloc(1, sizeof *index));
+    if (!index)
+        return false;
+    index->mask = static_cast<uint32_t>(slotCount - 1);
+    index->slots = static_cast<IndexSlot *>(std::calloc(static_cast<size_t>(slotCount), sizeof *index->slots));
+    index->order = static_cast<uint32_t *>(std::calloc(count, sizeof *index->order));
+    uint32_t *slotOf = static_cast<uint32_t *>(std::calloc(count, sizeof *slotOf));  // each entry's slot
+    if (!index->slots || !index->order || !slotOf) {
+        std::free(slotOf);
+        FreeIndex(index);
+        return false;
+    }
+
+    const CatalogueEntry *entries = catalogue->entries;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t hash = 0;
+        HashFoldedName(entries[i].name, &hash);  // stored names always fit
+        IndexSlot *slot = ProbeSlot(index, entries, entries[i].name, hash);
+        if (slot->count == 0) {
+            slot->hash = hash;
+            slot->key = i;
+        }
+        ++slot->count;
+        slotOf[i] = static_cast<uint32_t>(slot - index->slots);
+    }
+
+    // Lay the groups out one after another, then fill each in entry order
+    // (counting its entries again as they are placed).
+    uint32_t offset = 0;
+    for (uint64_t s = 0; s < slotCount; ++s) {
+        IndexSlot &slot = index->slots[s];
+        slot.first = offset;
+        offset += slot.count;
+        slot.count = 0;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        IndexSlot &slot = index->slots[slotOf[i]];
+        index->order[slot.first + slot.count++] = i;
+    }
+
+    std::free(slotOf);
+    catalogue->index = index;
+    return true;
+}
+
+void ClearCatalogue(Catalogue *catalogue)
+{
+    catalogue->entries = 0;
+    catalogue->count = 0;
+    catalogue->index = 0;
+    catalogue->supportSite[0] = '\0';
+}
+
+}  // namespace
+
+bool LoadCatalogue(Catalogue *catalogue)
+{
+    ClearCatalogue(catalogue);
+
+    // Binary mode, with line ends handled by ReadLine, so that a catalogue
+    // reads the same on every system.
+    FILE *file = std::fopen(CATALOGUE_FILE_NAME, "rb");
+    if (!file)
+        return false;
+
+    char line[LINE_BUFFER_SIZE];
+    uint64_t lines = 0;
+    while (ReadLine(file, line, sizeof line) != 0)
+        ++lines;
+    if (!ReadToEnd(file) || lines == 0 || lines > 0xFFFFFFFFu) {
+        std::fclose(file);
+        return false;
+    }
+    std::rewind(file);
+
+    CatalogueEntry *entries = static_cast<CatalogueEntry *>(std::calloc(static_cast<size_t>(lines), sizeof *entries));
+    if (!entries) {
+        std::fclose(file);
+        return false;
+    }
+
+    uint32_t stored = 0;
+    bool loaded = false;
+    for (uint64_t lineIndex = 0;; ++lineIndex) {
+        if (ReadLine(file, line, sizeof line) == 0) {
+            loaded = ReadToEnd(file) && stored != 0;
+            break;
+        }
+        if (lineIndex == 0) {
+            // The support site, kept whole with its line end; never an entry.
+            std::memcpy(catalogue->supportSite, line, std::strlen(line) + 1);
+        } else if (line[0] == '#' || std::strcmp(line, "\n") == 0) {
+            // A comment, or a blank line.
+        } else if (ParseEntryLine(line, &entries[stored])) {
+            ++stored;
+        } else {
+            break;
+        }
+        // Every slot filled before the end: the file grew since it was counted.
+        if (stored == lines)
+            break;
+    }
+    std::fclose(file);
+
+    if (!loaded) {
+        std::free(entries);
+        ClearCatalogue(catalogue);
+        return false;
+    }
+    catalogue->entries = entries;
+    catalogue->count = stored;
+    if (!BuildIndex(catalogue)) {
+        ReleaseCatalogue(catalogue);
+        return false;
+    }
+    return true;
+}
+
+void ReleaseCatalogue(Catalogue *catalogue)
+{
+    std::free(catalogue->entries);
+    FreeIndex(catalogue->index);
+    ClearCatalogue(catalogue);
+}
+
+uint32_t FindEntriesByName(const Catalogue *catalogue, const char *name, const uint32_t **indices)
+{
+    *indices = 0;
+    CatalogueIndex *index = catalogue->index;
+    uint32_t hash;
+    if (!index || !HashFoldedName(name, &hash))
+        return 0;
+    const IndexSlot *slot = ProbeSlot(index, catalogue->entries, name, hash);
+    if (slot->count == 0)
+        return 0;
+    *indices = index->order + slot->first;
+    return slot->count;
+}

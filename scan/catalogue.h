@@ -20,7 +20,8 @@ struct Catalogue {
 
 // Fills `catalogue` from "DataFile.txt" in the current directory. True when
 // the file was read to its end and held at least one entry line; false in
-// every other case, with no entries held. Shows no message.
+// every other case, with no entries held. Shows no message. `catalogue` must
+// not hold a loaded catalogue (release it first): its fields are overwritten.
 bool LoadCatalogue(Catalogue *catalogue);
 
 // Frees what LoadCatalogue allocated; safe on a zeroed or failed catalogue.
