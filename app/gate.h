@@ -16,8 +16,8 @@ enum OsCode {
     OS_CODE_OTHER = 100   // a platform neither 1 nor 2; refused
 };
 
-// The value that ends a list of supported codes. It equals OS_CODE_OTHER;
-// the walk tests for it before comparing, so code 100 is never found.
+// The value that ends a list of supported codes. It equals OS_CODE_OTHER,
+// which IdentifyOs refuses before it walks the list.
 enum { OS_CODE_LIST_END = 100 };
 
 // The family every processor must have.
@@ -48,10 +48,11 @@ bool IdentifyOs(const uint32_t *supportedCodes, uint32_t *code);
 // and 90 only the processor the thread runs on is identified and no affinity
 // is touched; otherwise the calling thread is bound to each processor of the
 // system affinity mask in turn, and the number visited must also equal the
-// number of processors the system reports. The thread is left bound to the
-// last processor bound (the highest one after a full walk). Shows string 6
-// when the affinity mask cannot be read or the thread cannot be bound; shows
-// nothing on the other failures.
+// number of processors the system reports (and not be 0: an empty system
+// mask is refused). The thread is left bound to the last processor bound
+// (the highest one after a full walk). Shows string 6 when the affinity
+// mask cannot be read or the thread cannot be bound; shows nothing on the
+// other failures.
 bool CheckProcessors(uint32_t requiredFamily, uint32_t osCode);
 
 // Identifies the processor the thread runs on: stores its signature (EAX of
