@@ -81,7 +81,9 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # --- the template, once -------------------------------------------------
-wine_version=$("$wine_cmd" --version 2>/dev/null || echo unknown)
+# The marker names the Wine version and this recipe: a change of either
+# makes the template anew.
+wine_version="$("$wine_cmd" --version 2>/dev/null || echo unknown) recipe 2"
 make_template() {
     local tmp=$template.tmp
     rm -rf "$tmp" "$template"
@@ -90,6 +92,12 @@ make_template() {
         export WINEPREFIX=$tmp
         wineboot -i >"$root/wine-template.log" 2>&1
         "$wine_cmd" winecfg /v winxp64 >>"$root/wine-template.log" 2>&1
+        # Windows open in one virtual desktop: frames are drawn without a
+        # window manager, and a closing window does not wait for one.
+        "$wine_cmd" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f \
+            >>"$root/wine-template.log" 2>&1
+        "$wine_cmd" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f \
+            >>"$root/wine-template.log" 2>&1
         wineserver -w
     ) || die "could not make the template prefix (see $root/wine-template.log)"
     echo "$wine_version" >"$tmp/.brindle-template"

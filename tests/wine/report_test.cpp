@@ -1,0 +1,116 @@
+// ReportMessage on the real platform: a modal box with no owner, found and
+// answered by the test, and the main window disabled exactly while it is up.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/report.h"
+#include "app/resources/resource.h"
+#include "app/shared.h"
+#include "tests/wine/support/wine_support.h"
+
+namespace {
+class ReportMessageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_shared.instance = GetModuleHandleA(0);
+        g_shared.mainWindow = 0;
+    }
+    void TearDown() override { g_shared.mainWindow = 0; }
+};
+
+struct BoxCase {
+    const char *label;
+    unsigned id;
+    unsigned icon;
+    bool withTitle;
+    const char *text;
+    const char *caption;
+};
+
+const BoxCase kCases[] = {
+    {"running copy: warning, default caption", IDS_ALREADY_RUNNING, ICON_WARNING, false,
+     "An instance of this tool is running.", "Error"},
+    {"completion: information, window title", IDS_SCAN_COMPLETED, ICON_INFORMATION, true,
+     "Completed scanning the drive.", "Ulvaron(R) Brindlemark"},
+    {"invalid file: error, default caption", IDS_INVALID_FILE, ICON_ERROR, false,
+     "Located an invalid file in the drive.", "Error"},
+};
+
+TEST_F(ReportMessageTest, ShowsTheTextIconAndCaptionWithTheMainWindowDisabledMeanwhile)
+{
+    TestWindow main;
+    ASSERT_TRUE(main.handle());
+    g_shared.mainWindow = main.handle();
+    const char *title = "Ulvaron(R) Brindlemark";
+
+    for (const BoxCase &c : kCases) {
+        SCOPED_TRACE(c.label);
+        int enabledWhileUp = -1;
+        HWND owner = reinterpret_cast<HWND>(1);
+        BoxAnswerer answerer(BOXES_OF_THIS_PROCESS, [&](const SeenBox &box) {
+            enabledWhileUp = IsWindowEnabled(main.handle()) ? 1 : 0;
+            owner = GetWindow(box.window, GW_OWNER);
+        });
+        ReportMessage(c.id, c.icon, c.withTitle ? title : 0);
+        bool enabledAfter = IsWindowEnabled(main.handle()) != 0;
+
+        ASSERT_TRUE(answerer.WaitForBoxes(1, 5000));
+        answerer.Stop();
+        std::vector<SeenBox> boxes = answerer.Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, c.text);
+        EXPECT_EQ(boxes[0].caption, c.caption);
+        EXPECT_EQ(boxes[0].icon, c.icon);
+        EXPECT_EQ(boxes[0].threadId, GetCurrentThreadId()) << "the box runs on the caller's thread";
+        EXPECT_EQ(owner, HWND(0)) << "the box has no owner window";
+        EXPECT_EQ(enabledWhileUp, 0) << "main window enabled while the box was up";
+        EXPECT_TRUE(enabledAfter) << "main window left disabled";
+    }
+}
+
+TEST_F(ReportMessageTest, WithoutAMainWindowTheBoxIsStillShown)
+{
+    // Start-up messages come before the main window exists.
+    BoxAnswerer answerer;
+    ReportMessage(IDS_OS_NOT_SUPPORTED, ICON_ERROR);
+    ASSERT_TRUE(answerer.WaitForBoxes(1, 5000));
+    EXPECT_EQ(answerer.Boxes()[0].text,
+              "The OS on this system is not supported. Please see the help file for details.");
+    EXPECT_EQ(answerer.Boxes()[0].icon, static_cast<unsigned>(MB_ICONERROR));
+}
+
+TEST_F(ReportMessageTest, ABoxFromTheWorkerThreadDisablesTheInterfaceThreadsWindow)
+{
+    // The worker reports from its own thread; the main window belongs to
+    // this one, which keeps pumping as the interface thread would.
+    TestWindow main;
+    g_shared.mainWindow = main.handle();
+    int enabledWhileUp = -1;
+    BoxAnswerer answerer(BOXES_OF_THIS_PROCESS, [&](const SeenBox &) {
+        enabledWhileUp = IsWindowEnabled(main.handle()) ? 1 : 0;
+    });
+    HANDLE worker = CreateThread(
+        0, 0,
+        [](void *) -> DWORD {
+            ReportMessage(IDS_DATA_FILE_FAILED, ICON_ERROR);
+            return 0;
+        },
+        0, 0, 0);
+    ASSERT_TRUE(worker);
+    DWORD waited;
+    do {
+        PumpMessagesFor(20);
+        waited = WaitForSingleObject(worker, 0);
+    } while (waited == WAIT_TIMEOUT && answerer.Count() == 0 && answerer.Stuck() == 0);
+    ASSERT_TRUE(answerer.WaitForBoxes(1, 5000));
+    EXPECT_EQ(WaitForSingleObject(worker, 5000), WAIT_OBJECT_0);
+    CloseHandle(worker);
+    EXPECT_EQ(answerer.Boxes()[0].text, "Failed to open or read the Data File.");
+    EXPECT_EQ(enabledWhileUp, 0);
+    EXPECT_TRUE(IsWindowEnabled(main.handle()));
+}
+}  // namespace
