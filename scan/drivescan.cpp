@@ -1,1 +1,176 @@
-// (being written)
+#include "scan/drivescan.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/report.h"
+#include "app/shared.h"
+#include "log/log.h"
+#include "platform/dirsearch.h"
+#include "platform/volume.h"
+#include "scan/match.h"
+
+namespace {
+
+enum {
+    PATTERN_SIZE = 260,    // a search pattern, terminator included
+    LABEL_SIZE = 35        // a volume label, terminator included
+};
+
+// Label (34), a blank, the directory (258) and the name (259) must fit the
+// line text whole, and the log writes a text of this size whole.
+static_assert(FILE_LINE_TEXT_SIZE >= LABEL_SIZE - 1 + 1 + (PATTERN_SIZE - 2) + (PATTERN_SIZE - 1),
+              "a file line text must hold the longest label, directory and name");
+
+// What one drive's walk carries from directory to directory.
+struct DriveWalk {
+    FILE *log;
+    const Catalogue *catalogue;
+    char root[4];           // drive letter, colon, backslash
+    bool labelKnown;        // the label is asked once, at the first listed file
+    char label[LABEL_SIZE];
+};
+
+// Closes the search it holds on every way out of a listing, an exception
+// included, so that no search outlives the function that opened it.
+struct SearchCloser {
+    DirSearch *search;
+    explicit SearchCloser(DirSearch *opened) : search(opened) {}
+    ~SearchCloser() { DirSearchClose(search); }
+    SearchCloser(const SearchCloser &) = delete;
+    SearchCloser &operator=(const SearchCloser &) = delete;
+};
+
+// The stop request comes from the interface thread at any moment; every
+// poll reads the flag itself.
+bool StopRequested()
+{
+    return g_shared.StopRequested.load() != 0;
+}
+
+bool IsDotEntry(const char *name)
+{
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+// Judges one file against every catalogue entry of its name and writes its
+// line when the name is catalogued: held as soon as one entry holds, with
+// the could-not-validate note when none does. The version resource is read
+// once, however many entries name the file.
+void JudgeFile(const char *pattern, size_t directoryLength, const FoundEntry &found, DriveWalk &walk)
+{
+    const uint32_t *indices = 0;
+    const uint32_t matches = FindEntriesByName(walk.catalogue, found.name, &indices);
+    if (matches == 0)
+        return;
+
+    if (!walk.labelKnown) {
+        QueryVolumeLabel(walk.root, walk.label);
+        walk.labelKnown = true;
+    }
+    char lineText[FILE_LINE_TEXT_SIZE];
+    std::snprintf(lineText, sizeof lineText, "%s %.*s%s", walk.label, static_cast<int>(directoryLength),
+                  pattern, found.name);
+
+    FileQuantities quantities;
+    ReadFileQuantities(pattern, &found, &quantities);
+    bool held = false;
+    for (uint32_t i = 0; i < matches && !held; ++i)
+        held = CheckQuantitiesAgainstEntry(&quantities, indices[i], walk.catalogue);
+    WriteFileLine(walk.log, lineText, held);
+}
+
+// Walks the directory of `pattern` (its path, "\\" and "*"): every file in
+// listing order, then every subdirectory in listing order, each walked
+// completely before the next. The directory is listed once; its
+// subdirectory names are kept for the descent. True when the directory was
+// walked (or holds nothing to walk); false after a listing failure other
+// than the four tolerated ones (string 29 shown), or on a stop request.
+bool ScanDirectory(const char *pattern, DriveWalk &walk)
+{
+    FoundEntry found;
+    SearchFailure failure;
+    DirSearch *search = DirSearchFirst(pattern, &found, &failure);
+    if (!search) {
+        switch (failure) {
+        case SEARCH_PATH_NOT_FOUND:
+        case SEARCH_ACCESS_DENIED:
+        case SEARCH_INVALID_DRIVE:
+        case SEARCH_NOT_READY:
+            return true;  // nothing to scan here
+        case SEARCH_OTHER:
+            break;
+        }
+        ReportMessage(29, ICON_ERROR);
+        return false;
+    }
+
+    // The directory is the pattern up to its first "*", final backslash kept.
+    const char *star = std::strchr(pattern, '*');
+    const size_t directoryLength = star ? static_cast<size_t>(star - pattern) : std::strlen(pattern);
+    std::vector<std::string> subdirectories;
+    {
+        SearchCloser closer(search);
+        do {
+            if (!found.isDirectory) {
+                JudgeFile(pattern, directoryLength, found, walk);
+            } else if (!IsDotEntry(found.name)) {
+                // A subdirectory whose pattern would not fit its buffer
+                // cannot be listed: it is passed over like one that cannot
+                // be reached.
+                if (directoryLength + std::strlen(found.name) + 2 < PATTERN_SIZE)
+                    subdirectories.push_back(found.name);
+            }
+            if (StopRequested())
+                return false;
+        } while (DirSearchNext(search, &found));
+    }
+
+    char subPattern[PATTERN_SIZE];
+    for (const std::string &name : subdirectories) {
+        std::snprintf(subPattern, sizeof subPattern, "%.*s%s\\*", static_cast<int>(directoryLength), pattern,
+                      name.c_str());
+        if (!ScanDirectory(subPattern, walk))
+            return false;
+        if (StopRequested())
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ScanDrive(const char *pattern, FILE **log, const Catalogue *catalogue)
+{
+    char rootPattern[PATTERN_SIZE];
+    if (std::strlen(pattern) >= sizeof rootPattern || std::strlen(pattern) < 3)
+        return true;  // not a pattern this walk can list: nothing to scan
+    std::strcpy(rootPattern, pattern);
+
+    DriveWalk walk;
+    walk.log = *log;
+    walk.catalogue = catalogue;
+    std::memcpy(walk.root, rootPattern, 3);
+    walk.root[3] = 0;
+    walk.labelKnown = false;
+    std::memset(walk.label, 0, sizeof walk.label);
+
+    try {
+        return ScanDirectory(rootPattern, walk);
+    } catch (...) {
+        // Whatever broke the walk, the log gets its footer and is closed
+        // here; the worker writes nothing more to it.
+        char text[LOG_TEXT_SIZE];
+        LoadText(33, text, sizeof text);
+        g_shared.StopRequested.store(1);
+        if (*log) {
+            WriteLogFooter(*log, text);
+            CloseLog(*log);
+            *log = 0;
+        }
+        ReportMessage(33, ICON_ERROR);
+        return false;
+    }
+}

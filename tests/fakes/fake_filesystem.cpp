@@ -42,6 +42,7 @@ char FoldLetter(char letter)
 std::map<char, Drive> g_drives;
 std::map<std::string, SearchFailure> g_failures;               // folded pattern
 std::map<std::string, std::function<void()>> g_listedActions;  // folded entry path
+std::map<std::string, std::function<void()>> g_openedActions;  // folded pattern
 std::map<std::string, int> g_listingsByPattern;                 // folded pattern
 std::map<std::string, int> g_labelQueriesByRoot;                // folded root
 std::map<std::string, int> g_versionReadsByPath;                // folded path
@@ -188,6 +189,7 @@ void FakeFsReset()
     g_drives.clear();
     g_failures.clear();
     g_listedActions.clear();
+    g_openedActions.clear();
     g_listingsByPattern.clear();
     g_labelQueriesByRoot.clear();
     g_versionReadsByPath.clear();
@@ -252,6 +254,11 @@ void FakeFsFailListing(const char *pattern, SearchFailure failure)
 void FakeFsOnListed(const char *entryPath, std::function<void()> action)
 {
     g_listedActions[Fold(entryPath)] = std::move(action);
+}
+
+void FakeFsOnOpened(const char *pattern, std::function<void()> action)
+{
+    g_openedActions[Fold(pattern)] = std::move(action);
 }
 
 void FakeFsThrowWhenListed(const char *entryPath)
@@ -325,6 +332,10 @@ DirSearch *DirSearchFirst(const char *pattern, FoundEntry *entry, SearchFailure 
     if (text.size() > g_longestPattern)
         g_longestPattern = text.size();
 
+    auto onOpen = g_openedActions.find(Fold(text));
+    if (onOpen != g_openedActions.end())
+        onOpen->second();
+
     auto injected = g_failures.find(Fold(text));
     if (injected != g_failures.end()) {
         *failure = injected->second;
@@ -357,7 +368,12 @@ DirSearch *DirSearchFirst(const char *pattern, FoundEntry *entry, SearchFailure 
 
     g_searches.push_back(std::move(search));
     DirSearch *opened = g_searches.back().get();
-    HandOut(opened, entry);
+    try {
+        HandOut(opened, entry);
+    } catch (...) {
+        opened->open = false;  // the caller never received it
+        throw;
+    }
     return opened;
 }
 

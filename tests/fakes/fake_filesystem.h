@@ -50,6 +50,10 @@ void FakeFsFailListing(const char *pattern, SearchFailure failure);
 // a throw leaves the search open, to be closed by its owner.
 void FakeFsOnListed(const char *entryPath, std::function<void()> action);
 
+// Calls `action` whenever a listing of `pattern` (any letter case) is about
+// to be opened, before it succeeds or fails.
+void FakeFsOnOpened(const char *pattern, std::function<void()> action);
+
 // FakeFsOnListed with an action that throws std::runtime_error.
 void FakeFsThrowWhenListed(const char *entryPath);
 
