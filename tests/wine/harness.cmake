@@ -15,7 +15,9 @@
 #     [CWD L:]                 start in drive L:'s folder (default C:\brindle)
 #     [ARGS arg...]            arguments to the program
 #     [TIMEOUT seconds]        default 240
-#     [GUI])                   needs a display: runs under xvfb-run -a
+#     [GUI])                   needs a display (any window does, under Wine
+#                              with no display windows cannot be created):
+#                              runs under xvfb-run -a
 #                              unless DISPLAY is set
 #
 #   brindle_wine_script_test(name
