@@ -1,0 +1,520 @@
+// Drives the real program from outside, as a user would: starts it with
+// CreateProcess, finds its windows and message boxes by process, ticks
+// drives, presses buttons, answers boxes and reads the exit code.
+//
+//   brindle_e2e_driver scan PROGRAM DRIVE
+//       scans DRIVE alone to completion, then File > Exit
+//   brindle_e2e_driver second-copy PROGRAM
+//       a second copy beside a minimised first one
+//   brindle_e2e_driver refused PROGRAM ID...
+//       start-up shows exactly the boxes ID... and ends
+//   brindle_e2e_driver stop-during-scan PROGRAM DRIVE close|exit
+//       closes the main window (close box or File > Exit) while DRIVE is
+//       being scanned
+//   brindle_e2e_driver record FILE ARGUMENT
+//       appends ARGUMENT to FILE (registered as the shell's HTML opener)
+//
+// Prints what it sees and exits 0 when every expectation held, 1 otherwise.
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/resources/resource.h"
+#include "tests/wine/support/wine_support.h"
+
+namespace {
+
+const char *TableText(unsigned id)
+{
+    switch (id) {
+#define BRINDLE_STRING(stringId, text) \
+    case stringId:                      \
+        return text;
+#include "app/resources/strings.inc"
+#undef BRINDLE_STRING
+    default:
+        return 0;
+    }
+}
+
+const char MAIN_CLASS[] = "VQBRDM32ClASS";
+const DWORD START_TIMEOUT_MS = 30000;
+const DWORD SCAN_TIMEOUT_MS = 60000;
+const DWORD EXIT_TIMEOUT_MS = 30000;
+const DWORD POLL_MS = 50;
+
+bool g_failed = false;
+
+void Note(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    vprintf(format, args);
+    va_end(args);
+    printf("\n");
+    fflush(stdout);
+}
+
+void Fail(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    printf("FAIL: ");
+    vprintf(format, args);
+    va_end(args);
+    printf("\n");
+    fflush(stdout);
+    g_failed = true;
+}
+
+struct Program {
+    PROCESS_INFORMATION info;
+    bool running;
+};
+
+bool Start(const char *path, Program &program)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string commandLine = std::string("\"") + path + "\"";
+    std::vector<char> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back(0);
+    program.running = CreateProcessA(path, buffer.data(), 0, 0, FALSE, 0, 0, 0, &startup,
+                                     &program.info) != 0;
+    if (!program.running)
+        Fail("cannot start %s (error %lu)", path, GetLastError());
+    return program.running;
+}
+
+// Ends a program that is left over after a failure, so that the test never
+// leaves a process behind.
+void Abandon(Program &program)
+{
+    if (!program.running)
+        return;
+    if (WaitForSingleObject(program.info.hProcess, 0) == WAIT_TIMEOUT)
+        TerminateProcess(program.info.hProcess, 99);
+    CloseHandle(program.info.hProcess);
+    CloseHandle(program.info.hThread);
+    program.running = false;
+}
+
+// The exit code once the program has ended, or -1 after the time-out.
+long WaitForExit(Program &program, DWORD timeoutMs)
+{
+    if (WaitForSingleObject(program.info.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(program.info.hProcess, &code);
+    CloseHandle(program.info.hProcess);
+    CloseHandle(program.info.hThread);
+    program.running = false;
+    return static_cast<long>(code);
+}
+
+bool HasEnded(const Program &program)
+{
+    return WaitForSingleObject(program.info.hProcess, 0) == WAIT_OBJECT_0;
+}
+
+struct WindowQuery {
+    DWORD processId;
+    const char *className;  // 0: a message box of the process
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
+{
+    WindowQuery *query = reinterpret_cast<WindowQuery *>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != query->processId || !IsWindowVisible(window))
+        return TRUE;
+    bool wanted = false;
+    if (query->className == 0) {
+        wanted = IsMessageBox(window);
+    } else {
+        char className[64] = "";
+        GetClassNameA(window, className, sizeof className);
+        wanted = strcmp(className, query->className) == 0;
+    }
+    if (wanted) {
+        query->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window of the program with the given class, or, for
+// class 0, a message box of the program; 0 when there is none.
+HWND FindTopLevel(const Program &program, const char *className)
+{
+    WindowQuery query = {program.info.dwProcessId, className, 0};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+std::string TextOf(HWND window)
+{
+    char text[512] = "";
+    DWORD_PTR length = 0;
+    // WM_GETTEXT with a time-out: the program's interface thread may be
+    // waiting for its worker.
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                             SMTO_ABORTIFHUNG, 2000, &length))
+        return std::string();
+    return std::string(text);
+}
+
+// Waits for a message box of the program. False after the time-out or
+// when the program ends first.
+bool WaitForBox(const Program &program, DWORD timeoutMs, SeenBox &box)
+{
+    for (DWORD waited = 0; waited <= timeoutMs; waited += POLL_MS) {
+        HWND window = FindTopLevel(program, 0);
+        if (window != 0 && ReadMessageBox(window, &box))
+            return true;
+        if (HasEnded(program))
+            return false;
+        Sleep(POLL_MS);
+    }
+    return false;
+}
+
+void Answer(const SeenBox &box)
+{
+    PressOk(box.window);
+    WaitForWindowGone(box.window, 5000);
+}
+
+// Expects the next box to show string `id`; with `caption` given, also that
+// caption. Answers it either way.
+bool ExpectBox(const Program &program, unsigned id, const char *caption, DWORD timeoutMs)
+{
+    SeenBox box;
+    if (!WaitForBox(program, timeoutMs, box)) {
+        Fail("no box with string %u (\"%s\") appeared", id, TableText(id));
+        return false;
+    }
+    bool good = box.text == TableText(id);
+    if (!good)
+        Fail("expected string %u (\"%s\"), the box says \"%s\"", id, TableText(id),
+             box.text.c_str());
+    else
+        Note("box: \"%s\" (caption \"%s\")", box.text.c_str(), box.caption.c_str());
+    if (good && caption != 0 && box.caption != caption) {
+        Fail("box %u has caption \"%s\", expected \"%s\"", id, box.caption.c_str(), caption);
+        good = false;
+    }
+    Answer(box);
+    return good;
+}
+
+HWND WaitForMainWindow(const Program &program)
+{
+    for (DWORD waited = 0; waited <= START_TIMEOUT_MS; waited += POLL_MS) {
+        // The dialog is shown once its initialisation has run.
+        HWND window = FindTopLevel(program, MAIN_CLASS);
+        HWND dialog = window != 0 ? FindWindowExA(window, 0, "#32770", 0) : 0;
+        if (dialog != 0 && IsWindowVisible(dialog))
+            return window;
+        SeenBox box;
+        if (WaitForBox(program, 0, box)) {
+            Fail("start-up shows \"%s\" instead of the main window", box.text.c_str());
+            return 0;
+        }
+        if (HasEnded(program)) {
+            Fail("the program ended without a main window");
+            return 0;
+        }
+        Sleep(POLL_MS);
+    }
+    Fail("no main window within %lu ms", START_TIMEOUT_MS);
+    return 0;
+}
+
+HWND MainDialogOf(HWND mainWindow)
+{
+    return FindWindowExA(mainWindow, 0, "#32770", 0);
+}
+
+// Ticks the checkbox labelled `drive` and unticks every other one, so that
+// the scan never walks Wine's own C: drive. False when no checkbox has that
+// label.
+bool TickOnly(HWND dialog, const char *drive)
+{
+    bool found = false;
+    for (int slot = 0; slot <= IDC_LAST_DRIVE_CHECK - IDC_FIRST_DRIVE_CHECK; ++slot) {
+        HWND checkbox = GetDlgItem(dialog, IDC_FIRST_DRIVE_CHECK + slot);
+        if (checkbox == 0 || !IsWindowVisible(checkbox))
+            continue;
+        std::string label = TextOf(GetDlgItem(dialog, IDC_FIRST_DRIVE_LABEL + slot));
+        bool wanted = _stricmp(label.c_str(), drive) == 0;
+        found = found || wanted;
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(checkbox, BM_SETCHECK, wanted ? BST_CHECKED : BST_UNCHECKED, 0,
+                            SMTO_ABORTIFHUNG, 2000, &ignored);
+    }
+    if (!found)
+        Fail("the main dialog has no checkbox for %s", drive);
+    return found;
+}
+
+void Press(HWND dialog, int buttonId)
+{
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(GetDlgItem(dialog, buttonId), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                        &ignored);
+}
+
+bool WaitUntilVisible(HWND control, DWORD timeoutMs)
+{
+    for (DWORD waited = 0; waited <= timeoutMs; waited += POLL_MS) {
+        if (IsWindowVisible(control))
+            return true;
+        Sleep(POLL_MS);
+    }
+    return false;
+}
+
+bool ExpectExitCodeZero(Program &program, const char *what)
+{
+    long code = WaitForExit(program, EXIT_TIMEOUT_MS);
+    if (code == -1) {
+        Fail("%s: the program did not end within %lu ms", what, EXIT_TIMEOUT_MS);
+        return false;
+    }
+    Note("%s: exit code %ld", what, code);
+    if (code != 0) {
+        Fail("%s: exit code %ld, expected 0", what, code);
+        return false;
+    }
+    return true;
+}
+
+// One complete scan of `drive`: the completion box with the window title as
+// its caption, back to idle, then File > Exit.
+bool RunScan(const char *path, const char *drive)
+{
+    Program program = {};
+    if (!Start(path, program))
+        return false;
+    HWND mainWindow = WaitForMainWindow(program);
+    bool good = mainWindow != 0;
+    HWND dialog = good ? MainDialogOf(mainWindow) : 0;
+    good = good && TickOnly(dialog, drive);
+    if (good) {
+        Press(dialog, IDC_START);
+        good = ExpectBox(program, IDS_SCAN_COMPLETED, TableText(IDS_WINDOW_TITLE),
+                         SCAN_TIMEOUT_MS);
+    }
+    if (good && !WaitUntilVisible(GetDlgItem(dialog, IDC_START), 5000)) {
+        Fail("Start is not shown again after the scan");
+        good = false;
+    }
+    if (good) {
+        // Give the worker its last step, handing the log to the shell.
+        Sleep(500);
+        PostMessageA(mainWindow, WM_COMMAND, IDM_EXIT, 0);
+        good = ExpectExitCodeZero(program, "after File > Exit");
+    }
+    Abandon(program);
+    return good;
+}
+
+// A second copy beside a minimised first: string 5 with no window of its
+// own, exit code 0, and the first copy goes on, still minimised.
+bool RunSecondCopy(const char *path)
+{
+    Program first = {};
+    Program second = {};
+    if (!Start(path, first))
+        return false;
+    HWND firstWindow = WaitForMainWindow(first);
+    bool good = firstWindow != 0;
+    // A window of the driver's own takes the foreground, so that handing it
+    // back to the first copy can be seen.
+    TestWindow elsewhere("Brindlemark e2e: another program");
+    if (good) {
+        ShowWindow(firstWindow, SW_MINIMIZE);
+        ShowWindow(elsewhere.handle(), SW_SHOW);
+        SetForegroundWindow(elsewhere.handle());
+        PumpMessagesFor(200);
+        if (GetForegroundWindow() != elsewhere.handle()) {
+            Fail("the driver's window cannot take the foreground");
+            good = false;
+        }
+    }
+    if (good)
+        good = Start(path, second);
+    if (good) {
+        SeenBox box;
+        good = WaitForBox(second, START_TIMEOUT_MS, box);
+        if (!good) {
+            Fail("the second copy shows no box");
+        } else {
+            Note("second copy: \"%s\" (caption \"%s\")", box.text.c_str(),
+                 box.caption.c_str());
+            if (box.text != TableText(IDS_ALREADY_RUNNING)) {
+                Fail("the second copy's box says \"%s\"", box.text.c_str());
+                good = false;
+            }
+            if (FindTopLevel(second, MAIN_CLASS) != 0) {
+                Fail("the second copy has a main window behind its box");
+                good = false;
+            }
+            Answer(box);
+        }
+    }
+    if (good)
+        good = ExpectExitCodeZero(second, "second copy");
+    if (good) {
+        if (HasEnded(first) || !IsWindow(firstWindow)) {
+            Fail("the first copy did not survive the second");
+            good = false;
+        } else if (!IsIconic(firstWindow)) {
+            Fail("the first copy's window was restored; it should stay minimised");
+            good = false;
+        } else if (GetForegroundWindow() != firstWindow) {
+            Fail("the first copy's window was not brought to the foreground");
+            good = false;
+        } else {
+            Note("first copy still runs, its window minimised and in the foreground");
+        }
+    }
+    if (good) {
+        PostMessageA(firstWindow, WM_CLOSE, 0, 0);
+        good = ExpectExitCodeZero(first, "first copy after WM_CLOSE");
+    }
+    Abandon(second);
+    Abandon(first);
+    return good;
+}
+
+// Start-up refused: the boxes `ids` in that order, no main window, exit 0.
+bool RunRefused(const char *path, const std::vector<unsigned> &ids)
+{
+    Program program = {};
+    if (!Start(path, program))
+        return false;
+    bool good = true;
+    for (unsigned id : ids) {
+        if (!good)
+            break;
+        if (FindTopLevel(program, MAIN_CLASS) != 0) {
+            Fail("a main window exists although start-up is refused");
+            good = false;
+            break;
+        }
+        good = ExpectBox(program, id, 0, START_TIMEOUT_MS);
+    }
+    if (good)
+        good = ExpectExitCodeZero(program, "refused start-up");
+    Abandon(program);
+    return good;
+}
+
+// Closes the main window while `drive` is being scanned. The program must
+// wait for its worker (which writes the log's stopped footer) and end with
+// exit code 0, with no box on the way.
+bool RunStopDuringScan(const char *path, const char *drive, bool byMenu)
+{
+    Program program = {};
+    if (!Start(path, program))
+        return false;
+    HWND mainWindow = WaitForMainWindow(program);
+    bool good = mainWindow != 0;
+    HWND dialog = good ? MainDialogOf(mainWindow) : 0;
+    good = good && TickOnly(dialog, drive);
+    if (good) {
+        Press(dialog, IDC_START);
+        // The worker shows the drive's label while it walks the drive.
+        HWND driveText = GetDlgItem(dialog, IDC_DRIVE_TEXT);
+        good = false;
+        for (DWORD waited = 0; waited <= START_TIMEOUT_MS && !good; waited += 10) {
+            good = _stricmp(TextOf(driveText).c_str(), drive) == 0;
+            if (!good)
+                Sleep(10);
+        }
+        if (!good)
+            Fail("the scan of %s did not start", drive);
+    }
+    if (good) {
+        DWORD before = GetTickCount();
+        if (byMenu)
+            PostMessageA(mainWindow, WM_COMMAND, IDM_EXIT, 0);
+        else
+            PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+        long code = WaitForExit(program, EXIT_TIMEOUT_MS);
+        DWORD took = GetTickCount() - before;
+        SeenBox box;
+        if (code == -1) {
+            if (WaitForBox(program, 0, box))
+                Fail("closing during the scan shows \"%s\"", box.text.c_str());
+            else
+                Fail("the program did not end within %lu ms of the close", EXIT_TIMEOUT_MS);
+            good = false;
+        } else {
+            Note("%s during the scan: ended after %lu ms, exit code %ld",
+                 byMenu ? "File > Exit" : "close box", took, code);
+            if (code != 0) {
+                Fail("exit code %ld, expected 0", code);
+                good = false;
+            }
+        }
+    }
+    Abandon(program);
+    return good;
+}
+
+int Record(const char *file, const char *argument)
+{
+    FILE *out = fopen(file, "a");
+    if (out == 0)
+        return 1;
+    fprintf(out, "%s\n", argument);
+    fclose(out);
+    return 0;
+}
+
+int Usage()
+{
+    printf("usage: brindle_e2e_driver scan|second-copy|refused|stop-during-scan|record ...\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 3)
+        return Usage();
+    std::string scenario = argv[1];
+    const char *program = argv[2];
+    bool good = false;
+    if (scenario == "record" && argc == 4)
+        return Record(argv[2], argv[3]);
+    if (scenario == "scan" && argc == 4) {
+        good = RunScan(program, argv[3]);
+    } else if (scenario == "second-copy" && argc == 3) {
+        good = RunSecondCopy(program);
+    } else if (scenario == "refused" && argc >= 4) {
+        std::vector<unsigned> ids;
+        for (int i = 3; i < argc; ++i)
+            ids.push_back(static_cast<unsigned>(atoi(argv[i])));
+        good = RunRefused(program, ids);
+    } else if (scenario == "stop-during-scan" && argc == 5) {
+        std::string how = argv[4];
+        if (how != "close" && how != "exit")
+            return Usage();
+        good = RunStopDuringScan(program, argv[3], how == "exit");
+    } else {
+        return Usage();
+    }
+    printf("%s: %s\n", scenario.c_str(), good && !g_failed ? "passed" : "FAILED");
+    return good && !g_failed ? 0 : 1;
+}

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# One end-to-end scenario of the real program, run by run-wine.sh --host in
+# a Wine prefix of its own:
+#
+#   e2e.sh SCENARIO EXAMPLE_DRIVE EXPECTED_DIR
+#
+# The current folder is C:\brindle, which holds the two executables, the
+# driver and the example DataFile.txt. WINEPREFIX, BRINDLE_WINE and
+# BRINDLE_C_DIR come from run-wine.sh. Exits non-zero on any failure.
+set -euo pipefail
+
+scenario=$1
+examples=$2
+expected=$3
+
+demo='C:\brindle\brindlemark-simulated-cpu-demo.exe'
+product='C:\brindle\VQBRDM32.EXE'
+log=$BRINDLE_C_DIR/Brindlog.html
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+driver() {
+    "$BRINDLE_WINE" 'C:\brindle\brindle_e2e_driver.exe' "$@"
+}
+
+drive_folder() {
+    readlink -f "$WINEPREFIX/dosdevices/$1:"
+}
+
+# The shell's HTML opener becomes the driver's recorder, so that handing the
+# log to the shell can be seen (and opens no browser).
+record_html_opener() {
+    "$BRINDLE_WINE" reg add 'HKCR\.html' /ve /d htmlfile /f >/dev/null
+    "$BRINDLE_WINE" reg add 'HKCR\htmlfile\shell\open\command' /ve \
+        /d '"C:\brindle\brindle_e2e_driver.exe" record C:\brindle\opened.txt "%1"' /f >/dev/null
+    wineserver -w
+}
+
+# The log with the date of its scan replaced by @DATE@.
+log_without_date() {
+    sed 's/is: [A-Z][a-z][a-z] [A-Z][a-z][a-z] [ 0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9] [0-9]\{4\}\r$/is: @DATE@\r/' "$1"
+}
+
+case $scenario in
+scan)
+    # A chain of folders with at most one catalogued library in each, so
+    # that the log's order does not depend on the order of a listing.
+    m=$(drive_folder m)
+    mkdir -p "$m/Apps/Viewer/Old/Legacy"
+    cp "$examples/Apps/Viewer/brdcodec.dll" "$m/"
+    cp "$examples/Apps/Editor/BRDCODEC.DLL" "$examples/Shared/brdother.dll" "$m/Apps/"
+    cp "$examples/Apps/Viewer/brdfont.dll" "$m/Apps/Viewer/"
+    cp "$examples/Shared/brdplain.dll" "$m/Apps/Viewer/Old/"
+    cp "$examples/Shared/brdlegacy.dll" "$m/Apps/Viewer/Old/Legacy/"
+    record_html_opener
+    rm -f "$log" opened.txt
+
+    driver scan "$demo" M:
+    [ -f "$log" ] || fail "no log was written"
+    if ! diff <(log_without_date "$log") "$expected/scan-log.html" >diff.txt; then
+        cat diff.txt
+        fail "the log differs from expected/scan-log.html"
+    fi
+    echo "the log is as expected ($(wc -c <"$log") bytes)"
+    # The completed scan hands the log to the shell.
+    for _ in $(seq 50); do [ -s opened.txt ] && break; sleep 0.1; done
+    [ -s opened.txt ] || fail "the log was not handed to the shell"
+    opened=$(tr -d '\r' <opened.txt)
+    [ "$opened" = 'C:\brindle\Brindlog.html' ] || fail "the shell was asked to open \"$opened\""
+    echo "the shell was asked to open $opened"
+    ;;
+second_copy)
+    driver second-copy "$demo"
+    ;;
+os_refused)
+    # Windows 7 reports version 6.1, which is not in the supported list.
+    "$BRINDLE_WINE" winecfg /v win7 >/dev/null 2>&1
+    wineserver -w
+    driver refused "$demo" 2
+    [ ! -e "$log" ] || fail "a refused start-up wrote a log"
+    ;;
+processor_refused)
+    # The product on this machine's own processor.
+    driver refused "$product" 1
+    ;;
+stop_during_scan)
+    # 60,000 empty files in 600 folders: a scan of several seconds.
+    n=$(drive_folder n)
+    for d in $(seq -w 0 599); do
+        mkdir "$n/d$d"
+        (cd "$n/d$d" && touch f{00..99}.dat)
+    done
+    for how in close exit; do
+        rm -f "$log"
+        driver stop-during-scan "$demo" N: "$how"
+        [ -f "$log" ] || fail "$how: no log was written"
+        # The worker wrote its footer before the program ended: it was
+        # waited for, and it saw the stop request.
+        grep -q 'Scan Incomplete - Stopped by user\.' "$log" ||
+            fail "$how: the log has no stopped footer"
+        tail -c 17 "$log" | grep -q '</HTML>' || fail "$how: the log does not end with its closing tags"
+        ! grep -q 'Scanning Completed' "$log" || fail "$how: the scan ran to its end before the close"
+        echo "$how: the log ends with the stopped footer"
+    done
+    ;;
+*)
+    fail "unknown scenario $scenario"
+    ;;
+esac
+echo "e2e $scenario: passed"
