@@ -55,10 +55,19 @@ bool IsDotEntry(const char *name)
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
+// Only these kinds look at the version; a size-only entry, or one whose
+// kind is invalid, is judged without reading the file.
+bool KindComparesVersion(int32_t kind)
+{
+    return kind == KIND_PRODUCT_VERSION || kind == KIND_FILE_VERSION || kind == KIND_PRODUCT_VERSION_AND_SIZE ||
+           kind == KIND_FILE_VERSION_AND_SIZE;
+}
+
 // Judges one file against every catalogue entry of its name and writes its
 // line when the name is catalogued: held as soon as one entry holds, with
 // the could-not-validate note when none does. The version resource is read
-// once, however many entries name the file.
+// at most once, however many entries name the file, and only when an entry
+// that compares a version is reached.
 void JudgeFile(const char *pattern, size_t directoryLength, const FoundEntry &found, DriveWalk &walk)
 {
     const uint32_t *indices = 0;
@@ -75,10 +84,17 @@ void JudgeFile(const char *pattern, size_t directoryLength, const FoundEntry &fo
                   pattern, found.name);
 
     FileQuantities quantities;
-    ReadFileQuantities(pattern, &found, &quantities);
+    std::memset(&quantities.version, 0, sizeof quantities.version);
+    quantities.size = static_cast<uint64_t>(found.sizeHigh) << 32 | found.sizeLow;
+    bool versionRead = false;
     bool held = false;
-    for (uint32_t i = 0; i < matches && !held; ++i)
+    for (uint32_t i = 0; i < matches && !held; ++i) {
+        if (!versionRead && KindComparesVersion(walk.catalogue->entries[indices[i]].kind)) {
+            ReadFileQuantities(pattern, &found, &quantities);
+            versionRead = true;
+        }
         held = CheckQuantitiesAgainstEntry(&quantities, indices[i], walk.catalogue);
+    }
     WriteFileLine(walk.log, lineText, held);
 }
 

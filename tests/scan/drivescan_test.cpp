@@ -45,6 +45,19 @@ std::string FailsBySize(const std::string &name)
     return name + ";4;0;-;0;-;10;<;0;-;\n";  // only files below 10 bytes
 }
 
+// Kind 2 compares the file version; the test files are version 1.2.3.4.
+const uint64_t kVersion1234 = (1ull << 48) | (2ull << 32) | (3ull << 16) | 4;
+
+std::string HeldByVersion(const std::string &name)
+{
+    return name + ";2;" + std::to_string(kVersion1234) + ";>=;0;-;0;-;0;-;\n";
+}
+
+std::string FailsByVersion(const std::string &name)
+{
+    return name + ";2;" + std::to_string(kVersion1234) + ";<;0;-;0;-;0;-;\n";
+}
+
 std::string InvalidKind(const std::string &name)
 {
     return name + ";3;0;-;0;-;0;-;0;-;\n";
@@ -337,28 +350,35 @@ TEST_F(DriveScanTest, ExceptionInsideTheWalkWritesFooter33ClosesTheLogAndStops)
     }
 }
 
-TEST_F(DriveScanTest, NameGivenBySeveralEntriesIsWrittenOnceAndItsVersionReadOnce)
+TEST_F(DriveScanTest, NameGivenBySeveralEntriesIsWrittenOnceWithItsVersionReadAtMostOnce)
 {
     const struct {
         const char *label;
         std::string entries;
         bool held;
+        int versionReads;
         std::vector<unsigned> messages;
     } rows[] = {
-        {"none holds", FailsBySize("multi.dll") + FailsBySize("MULTI.DLL") + FailsBySize("Multi.dll"), false, {}},
-        {"the last holds", FailsBySize("multi.dll") + FailsBySize("multi.dll") + HeldBySize("multi.dll"), true, {}},
-        // Once one holds the others are not looked at: the invalid kind
-        // after it is never reported.
-        {"the first holds", HeldBySize("multi.dll") + InvalidKind("multi.dll") + InvalidKind("multi.dll"), true, {}},
-        {"an invalid kind before one that holds", InvalidKind("multi.dll") + HeldBySize("multi.dll") +
-                                                      FailsBySize("multi.dll"), true, {35}},
+        {"none holds", FailsByVersion("multi.dll") + FailsByVersion("MULTI.DLL") + FailsBySize("Multi.dll"), false, 1,
+         {}},
+        {"the last holds", FailsBySize("multi.dll") + FailsByVersion("multi.dll") + HeldByVersion("multi.dll"), true, 1,
+         {}},
+        // Once one holds the others are not looked at: the invalid kinds
+        // after it are never reported.
+        {"the first holds", HeldByVersion("multi.dll") + InvalidKind("multi.dll") + InvalidKind("multi.dll"), true, 1,
+         {}},
+        {"an invalid kind before one that holds",
+         InvalidKind("multi.dll") + HeldByVersion("multi.dll") + FailsBySize("multi.dll"), true, 1, {35}},
+        // Size-only entries need nothing from the file itself.
+        {"size-only entries", FailsBySize("multi.dll") + FailsBySize("multi.dll") + HeldBySize("multi.dll"), true, 0,
+         {}},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
         TearDown();
         SetUp();
         FakeFsAddDrive('C', "SYS");
-        FakeFsAddFile("C:\\lib\\multi.dll", 100, VersionHalves{1, 2, 3, 4});
+        FakeFsAddFile("C:\\lib\\multi.dll", 100, VersionHalves{0x00010002, 0x00030004, 0x00050006, 0x00070008});
         LoadEntries(HeldBySize("other.dll") + row.entries);
 
         EXPECT_TRUE(Scan("C:\\*"));
@@ -367,8 +387,8 @@ TEST_F(DriveScanTest, NameGivenBySeveralEntriesIsWrittenOnceAndItsVersionReadOnc
         ASSERT_EQ(files.size(), 1u);
         EXPECT_EQ(files[0].text, "1. SYS C:\\lib\\multi.dll");
         EXPECT_EQ(files[0].held, row.held);
-        EXPECT_EQ(FakeFsVersionReads("C:\\lib\\multi.dll"), 1);
-        EXPECT_EQ(FakeFsVersionReads(), 1);
+        EXPECT_EQ(FakeFsVersionReads("C:\\lib\\multi.dll"), row.versionReads);
+        EXPECT_EQ(FakeFsVersionReads(), row.versionReads);
         EXPECT_EQ(MessageIds(), row.messages);
     }
 }
