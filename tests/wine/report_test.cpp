@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "app/report.h"
@@ -51,9 +53,11 @@ TEST_F(ReportMessageTest, ShowsTheTextIconAndCaptionWithTheMainWindowDisabledMea
         SCOPED_TRACE(c.label);
         int enabledWhileUp = -1;
         HWND owner = reinterpret_cast<HWND>(1);
+        unsigned iconOnScreen = ICON_UNKNOWN;
         BoxAnswerer answerer(BOXES_OF_THIS_PROCESS, [&](const SeenBox &box) {
             enabledWhileUp = IsWindowEnabled(main.handle()) ? 1 : 0;
             owner = GetWindow(box.window, GW_OWNER);
+            iconOnScreen = IconStyleFromScreen(box.window);
         });
         ReportMessage(c.id, c.icon, c.withTitle ? title : 0);
         bool enabledAfter = IsWindowEnabled(main.handle()) != 0;
@@ -65,6 +69,7 @@ TEST_F(ReportMessageTest, ShowsTheTextIconAndCaptionWithTheMainWindowDisabledMea
         EXPECT_EQ(boxes[0].text, c.text);
         EXPECT_EQ(boxes[0].caption, c.caption);
         EXPECT_EQ(boxes[0].icon, c.icon);
+        EXPECT_EQ(iconOnScreen, c.icon) << "the icon as the screen shows it";
         EXPECT_EQ(boxes[0].threadId, GetCurrentThreadId()) << "the box runs on the caller's thread";
         EXPECT_EQ(owner, HWND(0)) << "the box has no owner window";
         EXPECT_EQ(enabledWhileUp, 0) << "main window enabled while the box was up";
@@ -113,4 +118,44 @@ TEST_F(ReportMessageTest, ABoxFromTheWorkerThreadDisablesTheInterfaceThreadsWind
     EXPECT_EQ(enabledWhileUp, 0);
     EXPECT_TRUE(IsWindowEnabled(main.handle()));
 }
+TEST_F(ReportMessageTest, ABoxOfAnotherProcessIsReadWithItsIconFromTheScreen)
+{
+    // This program started again shows one box and ends: the way the
+    // end-to-end tests see the real program's boxes.
+    char command[MAX_PATH + 40];
+    GetModuleFileNameA(0, command, MAX_PATH);
+    std::strcat(command, " --show-box 5 48");
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child = {};
+    BoxAnswerer answerer(BOXES_OF_ANY_PROCESS);
+    ASSERT_TRUE(CreateProcessA(0, command, 0, 0, FALSE, 0, 0, 0, &startup, &child));
+    bool answered = answerer.WaitForBoxes(1, 15000);
+    DWORD waited = WaitForSingleObject(child.hProcess, 10000);
+    DWORD exitCode = 99;
+    GetExitCodeProcess(child.hProcess, &exitCode);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    ASSERT_TRUE(answered);
+    ASSERT_EQ(waited, WAIT_OBJECT_0);
+    EXPECT_EQ(exitCode, 0u);
+    SeenBox box = answerer.Boxes()[0];
+    EXPECT_EQ(box.processId, child.dwProcessId);
+    EXPECT_EQ(box.text, "An instance of this tool is running.");
+    EXPECT_EQ(box.caption, "Error");
+    EXPECT_EQ(box.icon, static_cast<unsigned>(MB_ICONWARNING));
+}
 }  // namespace
+
+// "--show-box ID ICON" shows one message box through ReportMessage and
+// exits; anything else runs the tests.
+int main(int argc, char **argv)
+{
+    if (argc == 4 && std::strcmp(argv[1], "--show-box") == 0) {
+        g_shared.instance = GetModuleHandleA(0);
+        ReportMessage(static_cast<unsigned>(std::atoi(argv[2])), static_cast<unsigned>(std::atoi(argv[3])));
+        return 0;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -72,15 +72,79 @@ BOOL CALLBACK FindTop(HWND window, LPARAM param)
     return FALSE;
 }
 
+struct KnownIcon {
+    LPCWSTR id;
+    unsigned style;
+};
+
+const KnownIcon kKnownIcons[] = {
+    {reinterpret_cast<LPCWSTR>(IDI_HAND), MB_ICONERROR},
+    {reinterpret_cast<LPCWSTR>(IDI_QUESTION), MB_ICONQUESTION},
+    {reinterpret_cast<LPCWSTR>(IDI_EXCLAMATION), MB_ICONWARNING},
+    {reinterpret_cast<LPCWSTR>(IDI_ASTERISK), MB_ICONINFORMATION},
+};
+
+HWND IconStaticOf(HWND box)
+{
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (GetDlgCtrlID(child) != kTextStaticId && _stricmp(ClassOf(child).c_str(), "Static") == 0)
+            return child;
+    return 0;
+}
+
+// The pixels of a w x h area of `source` at (x, y), as 0x00BBGGRR values.
+std::vector<DWORD> Pixels(HDC source, int x, int y, int w, int h)
+{
+    std::vector<DWORD> pixels(static_cast<size_t>(w) * h);
+    HDC memory = CreateCompatibleDC(source);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void *bits = 0;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, 0, 0);
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, w, h, source, x, y, SRCCOPY);
+        GdiFlush();
+        const DWORD *p = static_cast<const DWORD *>(bits);
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = p[i] & 0x00FFFFFF;
+        SelectObject(memory, old);
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    DeleteDC(memory);
+    return pixels;
+}
+
+// `icon` drawn as a static control draws it, on a background of `background`.
+std::vector<DWORD> RenderedIcon(HICON icon, DWORD background, int w, int h)
+{
+    HDC screen = GetDC(0);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    RECT all = {0, 0, w, h};
+    // Pixels() gives 0x00RRGGBB (DIB order); a brush wants 0x00BBGGRR.
+    HBRUSH brush = CreateSolidBrush(RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF));
+    FillRect(memory, &all, brush);
+    DeleteObject(brush);
+    DrawIconEx(memory, 0, 0, icon, w, h, 0, 0, DI_NORMAL);
+    std::vector<DWORD> pixels = Pixels(memory, 0, 0, w, h);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(0, screen);
+    return pixels;
+}
+
 unsigned IconStyleOf(HWND box)
 {
-    HWND iconStatic = 0;
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (GetDlgCtrlID(child) != kTextStaticId && _stricmp(ClassOf(child).c_str(), "Static") == 0) {
-            iconStatic = child;
-            break;
-        }
-    }
+    HWND iconStatic = IconStaticOf(box);
     if (!iconStatic || !IsWindowVisible(iconStatic))
         return 0;
     // STM_GETICON is answered by the static's window procedure; for another
@@ -90,21 +154,51 @@ unsigned IconStyleOf(HWND box)
         return ICON_UNKNOWN;
     if (!icon)
         return 0;
-    struct Known {
-        LPCWSTR id;
-        unsigned style;
-    } known[] = {
-        {reinterpret_cast<LPCWSTR>(IDI_HAND), MB_ICONERROR},
-        {reinterpret_cast<LPCWSTR>(IDI_QUESTION), MB_ICONQUESTION},
-        {reinterpret_cast<LPCWSTR>(IDI_EXCLAMATION), MB_ICONWARNING},
-        {reinterpret_cast<LPCWSTR>(IDI_ASTERISK), MB_ICONINFORMATION},
-    };
-    for (const Known &k : known)
+    for (const KnownIcon &k : kKnownIcons)
         if (reinterpret_cast<DWORD_PTR>(LoadIconW(0, k.id)) == icon)
             return k.style;
     return ICON_UNKNOWN;
 }
 }  // namespace
+
+unsigned IconStyleFromScreen(HWND box, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND iconStatic = IconStaticOf(box);
+        if (!IsWindow(box))
+            return ICON_UNKNOWN;
+        if (!iconStatic || !IsWindowVisible(iconStatic))
+            return 0;
+        RECT place;
+        GetWindowRect(iconStatic, &place);
+        int w = place.right - place.left, h = place.bottom - place.top;
+        if (w > 0 && h > 0 && w <= 256 && h <= 256) {
+            HDC screen = GetDC(0);
+            std::vector<DWORD> shown = Pixels(screen, place.left, place.top, w, h);
+            ReleaseDC(0, screen);
+            // The icons' corners are transparent: the corner is the background.
+            size_t best = shown.size() + 1;
+            unsigned bestStyle = ICON_UNKNOWN;
+            for (const KnownIcon &k : kKnownIcons) {
+                std::vector<DWORD> drawn = RenderedIcon(LoadIconW(0, k.id), shown[0], w, h);
+                size_t differing = 0;
+                for (size_t i = 0; i < shown.size(); ++i)
+                    differing += shown[i] != drawn[i];
+                if (differing < best) {
+                    best = differing;
+                    bestStyle = k.style;
+                }
+            }
+            if (best * 50 <= shown.size())  // at most 2% of the pixels differ
+                return bestStyle;
+        }
+        // Not painted yet, or covered: look again shortly.
+        if (GetTickCount() - start >= timeoutMs)
+            return ICON_UNKNOWN;
+        Sleep(kPollMs * 2);
+    }
+}
 
 bool IsMessageBox(HWND window)
 {
@@ -134,7 +228,7 @@ bool ReadMessageBox(HWND box, SeenBox *seen)
     seen->caption = WindowText(box);
     HWND text = GetDlgItem(box, kTextStaticId);
     seen->text = text ? WindowText(text) : std::string();
-    seen->icon = seen->processId == GetCurrentProcessId() ? IconStyleOf(box) : ICON_UNKNOWN;
+    seen->icon = seen->processId == GetCurrentProcessId() ? IconStyleOf(box) : IconStyleFromScreen(box);
     seen->seenAtTick = GetTickCount();
     return true;
 }

@@ -50,11 +50,18 @@ HWND FindMessageBox(BoxScope scope = BOXES_OF_THIS_PROCESS,
 
 // Reads the text, caption, owner thread and icon of `box` into *seen. The
 // texts are read without sending messages to the box, so this never blocks
-// on the box's thread. The icon is told by comparing the icon static's icon
-// with the system icons; that works for a box of this process only (icon
-// handles belong to a process), so for another process's box `icon` is
-// ICON_UNKNOWN. False when `box` is no longer a message box.
+// on the box's thread. For a box of this process the icon is told by its
+// handle (the icon static's icon against the system icons); icon handles
+// belong to a process, so for another process's box it is told from the
+// screen by IconStyleFromScreen. False when `box` is no longer a message box.
 bool ReadMessageBox(HWND box, SeenBox *seen);
+
+// Tells the icon of `box` from what the screen shows: the pixels of its icon
+// static against each system icon drawn on the same background. Works for
+// any process's box, as long as the icon is not covered; waits up to
+// `timeoutMs` for the box to be painted. 0 when the box has no icon,
+// ICON_UNKNOWN when no system icon matches.
+unsigned IconStyleFromScreen(HWND box, DWORD timeoutMs = 1000);
 
 // Presses the box's OK button (posts WM_COMMAND with IDOK and BN_CLICKED);
 // the box closes once its thread has handled it. False when `box` is gone.
