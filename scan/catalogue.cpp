@@ -171,16 +171,17 @@ bool EqualFolded(const char *a, const char *b)
     return *p == *q;
 }
 
-}  // namespace
-
 // One slot per distinct folded name, open addressing with linear probing;
-// the entries of a name stand together in `order`, in catalogue order.
+// the entries of a name stand together in the index's `order`, in
+// catalogue order.
 struct IndexSlot {
     uint32_t hash;
     uint32_t key;    // the name's first entry, whose name the slot stands for
     uint32_t first;  // offset of the name's entries in `order`
     uint32_t count;  // 0: the slot is free
 };
+
+}  // namespace
 
 struct CatalogueIndex {
     IndexSlot *slots;
