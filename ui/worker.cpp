@@ -136,7 +136,10 @@ void FinishLog(ScanRun &run)
     char statusText[LOG_TEXT_SIZE];
     LoadText(status, statusText, sizeof statusText);
     WriteLogFooter(run.log, statusText);
-    bool written = CloseLog(run.log);
+    // The flush is checked on its own: a C library may close a stream whose
+    // last flush failed and still report success.
+    bool flushed = std::fflush(run.log) == 0;
+    bool written = CloseLog(run.log) && flushed;
     run.log = 0;
     if (!written && !run.failed) {
         run.failed = true;
