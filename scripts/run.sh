@@ -16,6 +16,11 @@
 # until you close it. Without one it runs under Xvfb for a few seconds and
 # saves a screenshot of the main window as build/demo/brindlemark.png.
 #
+#   bash scripts/run.sh --screenshots DIR
+#
+# instead takes the README's screenshots under Xvfb (the main window idle,
+# while scanning, and the About box) and saves them as PNG files in DIR.
+#
 # The demonstration build differs from the product VQBRDM32.EXE only in its
 # processor check, which answers as the processor the product requires, so
 # that the program can be seen on an ordinary machine. The product itself
@@ -28,6 +33,12 @@ repo=$PWD
 build=${BRINDLE_BUILD_DIR:-$repo/build/wine}
 demo=${BRINDLE_DEMO_DIR:-$repo/build/demo}
 program=brindlemark-simulated-cpu-demo.exe
+shots=
+if [ "${1:-}" = --screenshots ]; then
+    [ -n "${2:-}" ] || { echo "usage: bash scripts/run.sh [--screenshots DIR]" >&2; exit 2; }
+    mkdir -p "$2"
+    shots=$(cd "$2" && pwd)
+fi
 
 say() { printf 'run.sh: %s\n' "$*"; }
 
@@ -36,7 +47,7 @@ missing=0
 for tool in cmake ninja x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres wine wineserver; do
     command -v "$tool" >/dev/null 2>&1 || missing=1
 done
-if [ -z "${DISPLAY:-}" ]; then
+if [ -z "${DISPLAY:-}" ] || [ -n "$shots" ]; then
     for tool in xvfb-run import; do
         command -v "$tool" >/dev/null 2>&1 || missing=1
     done
@@ -56,7 +67,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # --- the build -----------------------------------------------------------
 say "building (wine preset) in $build"
 cmake --preset wine -B "$build" >/dev/null
-cmake --build "$build" -j2 --target brindlemark_demo brindle_examples
+targets=(brindlemark_demo brindle_examples)
+[ -z "$shots" ] || targets+=(brindle_e2e_driver)
+cmake --build "$build" -j2 --target "${targets[@]}"
 
 # --- the prefix ----------------------------------------------------------
 export WINEPREFIX=$demo/prefix
@@ -73,6 +86,11 @@ if [ ! -f "$WINEPREFIX/.brindle-demo" ]; then
     touch "$WINEPREFIX/.brindle-demo"
 fi
 wineserver -k 2>/dev/null || true
+# Debian's Wine does not find the Marlett font of its own fonts package,
+# and draws the caption buttons as letters without it.
+if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+fi
 
 # Only C: and the example drive E:. Wine maps Z: to / by default, and a
 # ticked Z: would have the scan walk the whole machine.
@@ -81,12 +99,50 @@ find "$WINEPREFIX/dosdevices" -maxdepth 1 -name '?::' -delete
 ln -sfn "$build/examples/drive" "$WINEPREFIX/dosdevices/e:"
 
 # --- the working folder -------------------------------------------------
-work=$WINEPREFIX/drive_c/Brindlemark
+# The pictures are taken in a folder of their own, so that their scans do
+# not go into the demo's log.
+folder=Brindlemark
+[ -z "$shots" ] || folder=BrindlemarkPictures
+work=$WINEPREFIX/drive_c/$folder
 mkdir -p "$work"
 cp "$build/bin/$program" "$build/bin/readme.txt" "$build/examples/DataFile.txt" "$work/"
 
 # --- the run ------------------------------------------------------------
 cd "$work"
+if [ -n "$shots" ]; then
+    # A large drive N: keeps the scan going while its picture is taken.
+    tree=$demo/large-drive
+    if [ ! -f "$tree/.complete" ]; then
+        say "making a large drive for the scanning picture"
+        rm -rf "$tree"
+        bash "$repo/tests/e2e/make-large-drive.sh" "$tree" "$build/examples/drive/Apps/Viewer/brdcodec.dll"
+        touch "$tree/.complete"
+    fi
+    cp "$build/tests/e2e/brindle_e2e_driver.exe" "$work/"
+    shoot() {  # shoot STATE FILE [DRIVE...]
+        local state=$1 file=$2
+        shift 2
+        rm -f "$work/ready.flag" "$work/done.flag"
+        xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+            "$1" explorer /desktop=shot,1024x768 brindle_e2e_driver.exe pose "$2" "$3" \
+                "C:\\$5\\ready.flag" "C:\\$5\\done.flag" "${@:6}" &
+            for _ in $(seq 600); do [ -f ready.flag ] && break; sleep 0.1; done
+            [ -f ready.flag ] && import -window root -crop 680x480+0+0 +repage "$4"
+            touch done.flag
+            wait
+            wineserver -w
+        ' shoot "$wine_cmd" "C:\\$folder\\$program" "$state" "$shots/$file" "$folder" "$@"
+        [ -s "$shots/$file" ] || { say "no picture of the $state state"; exit 1; }
+        say "saved $shots/$file"
+    }
+    shoot idle main-window-idle.png
+    ln -sfn "$tree" "$WINEPREFIX/dosdevices/n:"
+    shoot scanning main-window-scanning.png E: N:
+    rm -f "$WINEPREFIX/dosdevices/n:"
+    shoot about about-box.png
+    rm -f "$work/ready.flag" "$work/done.flag" "$work/brindle_e2e_driver.exe"
+    exit 0
+fi
 if [ -n "${DISPLAY:-}" ]; then
     say "starting $program in C:\\Brindlemark (E: is the example folder)"
     set +e

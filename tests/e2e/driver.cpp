@@ -13,6 +13,10 @@
 //       being scanned
 //   brindle_e2e_driver record FILE ARGUMENT
 //       appends ARGUMENT to FILE (registered as the shell's HTML opener)
+//   brindle_e2e_driver pose PROGRAM idle|scanning|about READY DONE [DRIVE...]
+//       brings the program into a state for a screenshot (scanning: the
+//       DRIVEs ticked, the last one being scanned), creates the file READY,
+//       waits for the file DONE and closes the program
 //
 // Prints what it sees and exits 0 when every expectation held, 1 otherwise.
 #include <windows.h>
@@ -447,8 +451,8 @@ bool RunStopDuringScan(const char *path, const char *drive, bool byMenu)
         DWORD before = GetTickCount();
         if (byMenu)
             PostMessageA(mainWindow, WM_COMMAND, IDM_EXIT, 0);
-        else
-            PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+        else  // what the close box sends; the default procedure makes it WM_CLOSE
+            PostMessageA(mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
         long code = WaitForExit(program, EXIT_TIMEOUT_MS);
         DWORD took = GetTickCount() - before;
         SeenBox box;
@@ -471,6 +475,89 @@ bool RunStopDuringScan(const char *path, const char *drive, bool byMenu)
     return good;
 }
 
+bool FileExists(const char *path)
+{
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The program's own top-level dialog (the About box): a visible "#32770"
+// window of the process that is not a message box.
+HWND FindOwnDialog(const Program &program)
+{
+    HWND window = 0;
+    while ((window = FindWindowExA(0, window, "#32770", 0)) != 0) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == program.info.dwProcessId && IsWindowVisible(window) &&
+            !IsMessageBox(window))
+            return window;
+    }
+    return 0;
+}
+
+bool Pose(const char *path, const std::string &state, const char *readyFile,
+          const char *doneFile, const std::vector<const char *> &drives)
+{
+    Program program = {};
+    if (!Start(path, program))
+        return false;
+    HWND mainWindow = WaitForMainWindow(program);
+    bool good = mainWindow != 0;
+    HWND dialog = good ? MainDialogOf(mainWindow) : 0;
+    HWND about = 0;
+    if (good && state == "scanning") {
+        for (int slot = 0; slot <= IDC_LAST_DRIVE_CHECK - IDC_FIRST_DRIVE_CHECK; ++slot) {
+            std::string label = TextOf(GetDlgItem(dialog, IDC_FIRST_DRIVE_LABEL + slot));
+            bool wanted = false;
+            for (const char *drive : drives)
+                wanted = wanted || _stricmp(label.c_str(), drive) == 0;
+            SendMessageA(GetDlgItem(dialog, IDC_FIRST_DRIVE_CHECK + slot), BM_SETCHECK,
+                         wanted ? BST_CHECKED : BST_UNCHECKED, 0);
+        }
+        Press(dialog, IDC_START);
+        const char *last = drives.empty() ? "" : drives.back();
+        good = false;
+        for (DWORD waited = 0; waited <= SCAN_TIMEOUT_MS && !good; waited += 10) {
+            good = _stricmp(TextOf(GetDlgItem(dialog, IDC_DRIVE_TEXT)).c_str(), last) == 0;
+            if (!good)
+                Sleep(10);
+        }
+        if (!good)
+            Fail("the scan of %s did not start", last);
+    } else if (good && state == "about") {
+        PostMessageA(mainWindow, WM_COMMAND, IDM_ABOUT, 0);
+        for (DWORD waited = 0; waited <= START_TIMEOUT_MS && about == 0; waited += POLL_MS) {
+            about = FindOwnDialog(program);
+            if (about == 0)
+                Sleep(POLL_MS);
+        }
+        good = about != 0;
+        if (!good)
+            Fail("the About box did not appear");
+    } else if (good && state != "idle") {
+        Fail("unknown state %s", state.c_str());
+        good = false;
+    }
+    if (good) {
+        Sleep(300);  // let the windows paint
+        FILE *ready = fopen(readyFile, "w");
+        if (ready != 0)
+            fclose(ready);
+        for (DWORD waited = 0; waited <= 60000 && !FileExists(doneFile); waited += POLL_MS)
+            Sleep(POLL_MS);
+    }
+    if (about != 0) {
+        PostMessageA(about, WM_COMMAND, IDOK, 0);
+        WaitForWindowGone(about, 5000);
+    }
+    if (mainWindow != 0) {
+        PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+        good = ExpectExitCodeZero(program, "after the pose") && good;
+    }
+    Abandon(program);
+    return good;
+}
+
 int Record(const char *file, const char *argument)
 {
     FILE *out = fopen(file, "a");
@@ -483,7 +570,7 @@ int Record(const char *file, const char *argument)
 
 int Usage()
 {
-    printf("usage: brindle_e2e_driver scan|second-copy|refused|stop-during-scan|record ...\n");
+    printf("usage: brindle_e2e_driver scan|second-copy|refused|stop-during-scan|record|pose ...\n");
     return 2;
 }
 
@@ -512,6 +599,9 @@ int main(int argc, char **argv)
         if (how != "close" && how != "exit")
             return Usage();
         good = RunStopDuringScan(program, argv[3], how == "exit");
+    } else if (scenario == "pose" && argc >= 6) {
+        std::vector<const char *> drives(argv + 6, argv + argc);
+        good = Pose(program, argv[3], argv[4], argv[5], drives);
     } else {
         return Usage();
     }

@@ -84,12 +84,8 @@ processor_refused)
     driver refused "$product" 1
     ;;
 stop_during_scan)
-    # 60,000 empty files in 600 folders: a scan of several seconds.
-    n=$(drive_folder n)
-    for d in $(seq -w 0 599); do
-        mkdir "$n/d$d"
-        (cd "$n/d$d" && touch f{00..99}.dat)
-    done
+    # A scan of a few seconds, so that the close arrives while it runs.
+    bash "$(dirname "$0")/make-large-drive.sh" "$(drive_folder n)" "$examples/Apps/Viewer/brdcodec.dll"
     for how in close exit; do
         rm -f "$log"
         driver stop-during-scan "$demo" N: "$how"
