@@ -126,11 +126,11 @@ void ScanTickedDrives(ScanRun &run)
 // The footer by outcome, then the close. A log that did not reach the file
 // whole is not a completed scan: it is reported as a failed one, before
 // the dialog returns to idle.
-void FinishLog(ScanRun &run)
+void FinishLog(ScanRun &run, bool stopped)
 {
     if (run.log == 0)
         return;  // the exception guard wrote its own footer and closed the log
-    unsigned status = g_shared.StopRequested != 0 ? IDS_STATUS_STOPPED
+    unsigned status = stopped                     ? IDS_STATUS_STOPPED
                       : run.failed                ? IDS_STATUS_FAILED
                                                   : IDS_STATUS_COMPLETED;
     char statusText[LOG_TEXT_SIZE];
@@ -174,9 +174,11 @@ DWORD RunScan(ScanRun &run)
 
     ScanTickedDrives(run);
     bool caughtException = run.log == 0;
-    FinishLog(run);
-
+    // Read once, so that the footer and the steps after it tell one story
+    // even when a Cancel arrives in between.
     bool stopped = g_shared.StopRequested != 0;
+    FinishLog(run, stopped);
+
     // A stop raised by the exception guard ends this scan only. It is cleared
     // before the dialog goes idle, so that it cannot reach a scan started
     // right after.
