@@ -130,9 +130,9 @@ void FinishLog(ScanRun &run, bool stopped)
 {
     if (run.log == 0)
         return;  // the exception guard wrote its own footer and closed the log
-    unsigned status = stopped                     ? IDS_STATUS_STOPPED
-                      : run.failed                ? IDS_STATUS_FAILED
-                                                  : IDS_STATUS_COMPLETED;
+    unsigned status = stopped      ? IDS_STATUS_STOPPED
+                      : run.failed ? IDS_STATUS_FAILED
+                                   : IDS_STATUS_COMPLETED;
     char statusText[LOG_TEXT_SIZE];
     LoadText(status, statusText, sizeof statusText);
     WriteLogFooter(run.log, statusText);
