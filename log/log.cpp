@@ -277,11 +277,13 @@ bool CloseLog(FILE *log)
 {
     if (!log)
         return false;
-    // ferror first: fclose forgets the stream, and a flush that fails in
-    // fclose shows only in its result.
+    // The flush is checked on its own: a C library may report a close whose
+    // last flush failed as a success. ferror before fclose, which forgets
+    // the stream.
+    bool flushed = std::fflush(log) == 0;
     bool written = std::ferror(log) == 0;
     bool closed = std::fclose(log) == 0;
-    return written && closed;
+    return flushed && written && closed;
 }
 
 void ClearLog()

@@ -136,10 +136,7 @@ void FinishLog(ScanRun &run, bool stopped)
     char statusText[LOG_TEXT_SIZE];
     LoadText(status, statusText, sizeof statusText);
     WriteLogFooter(run.log, statusText);
-    // The flush is checked on its own: a C library may close a stream whose
-    // last flush failed and still report success.
-    bool flushed = std::fflush(run.log) == 0;
-    bool written = CloseLog(run.log) && flushed;
+    bool written = CloseLog(run.log);
     run.log = 0;
     if (!written && !run.failed) {
         run.failed = true;
