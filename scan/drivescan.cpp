@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/report.h"
+#include "app/resources/resource.h"
 #include "app/shared.h"
 #include "log/log.h"
 #include "platform/dirsearch.h"
@@ -119,7 +120,7 @@ bool ScanDirectory(const char *pattern, DriveWalk &walk)
         case SEARCH_OTHER:
             break;
         }
-        ReportMessage(29, ICON_ERROR);
+        ReportMessage(IDS_INVALID_FILE, ICON_ERROR);
         return false;
     }
 
@@ -179,14 +180,14 @@ bool ScanDrive(const char *pattern, FILE **log, const Catalogue *catalogue)
         // Whatever broke the walk, the log gets its footer and is closed
         // here; the worker writes nothing more to it.
         char text[LOG_TEXT_SIZE];
-        LoadText(33, text, sizeof text);
+        LoadText(IDS_STATUS_EXCEPTION, text, sizeof text);
         g_shared.StopRequested.store(1);
         if (*log) {
             WriteLogFooter(*log, text);
             CloseLog(*log);
             *log = 0;
         }
-        ReportMessage(33, ICON_ERROR);
+        ReportMessage(IDS_STATUS_EXCEPTION, ICON_ERROR);
         return false;
     }
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/report.h"
+#include "app/resources/resource.h"
 #include "scan/catalogue.h"
 
 uint32_t ParseCompareOp(const char *field)
@@ -119,7 +120,7 @@ bool CheckQuantitiesAgainstEntry(const FileQuantities *quantities, uint32_t entr
         break;
     default:
         // Told once for every file judged against the entry; the scan goes on.
-        ReportMessage(35, ICON_ERROR);
+        ReportMessage(IDS_DATAFILE_CORRUPT, ICON_ERROR);
         return false;
     }
 
