@@ -7,7 +7,7 @@
 #   BENCH_BUILD    binary folder (default <source>/build/wine)
 #   BENCH_TREE     where the tree is written (default <build>/bench/tree); a
 #                  tree made with the same parameters is reused
-#   BENCH_REPEATS  timed rounds of the three runs (default 5)
+#   BENCH_REPEATS  timed rounds of the three runs (default 9)
 #   BENCH_VERSIONED  how many of the 100 catalogued names are libraries with
 #                  a version resource (default 10, so 30 of the 300 files);
 #                  Wine takes about 3 ms to read one file's version
@@ -17,7 +17,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$here")
 build=${BENCH_BUILD:-$source_dir/build/wine}
 tree=${BENCH_TREE:-$build/bench/tree}
-repeats=${BENCH_REPEATS:-5}
+repeats=${BENCH_REPEATS:-9}
 names=100   # catalogued names in the tree
 copies=3    # copies of each
 versioned=${BENCH_VERSIONED:-10}
