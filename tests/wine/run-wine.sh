@@ -132,10 +132,10 @@ find "$prefix" -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' \
 find "$prefix/dosdevices" -maxdepth 1 -name '?:' -type l ! -name 'c:' -delete
 find "$prefix/dosdevices" -maxdepth 1 -name '?::' -delete
 declare -A drive_dir=()
-for spec in "${drives[@]}"; do
-    letter=$(printf '%s' "${spec%%:*}" | tr 'A-Z' 'a-z')
-    dir=${spec#*:}
-    [[ $letter =~ ^[a-y]$ ]] && [ "$letter" != c ] || die "bad drive $spec"
+for mapping in "${drives[@]}"; do
+    letter=$(printf '%s' "${mapping%%:*}" | tr 'A-Z' 'a-z')
+    dir=${mapping#*:}
+    [[ $letter =~ ^[a-y]$ ]] && [ "$letter" != c ] || die "bad drive $mapping"
     if [ "$dir" = @empty ]; then
         dir=$prefix/drives/$letter
         mkdir -p "$dir"
@@ -146,10 +146,10 @@ for spec in "${drives[@]}"; do
     ln -sfn "$dir" "$prefix/dosdevices/$letter:"
     drive_dir[$letter]=$dir
 done
-for spec in "${labels[@]}"; do
-    letter=$(printf '%s' "${spec%%:*}" | tr 'A-Z' 'a-z')
-    [ -n "${drive_dir[$letter]:-}" ] || die "label for unmapped drive $spec"
-    printf '%s\n' "${spec#*:}" >"${drive_dir[$letter]}/.windows-label"
+for mapping in "${labels[@]}"; do
+    letter=$(printf '%s' "${mapping%%:*}" | tr 'A-Z' 'a-z')
+    [ -n "${drive_dir[$letter]:-}" ] || die "label for unmapped drive $mapping"
+    printf '%s\n' "${mapping#*:}" >"${drive_dir[$letter]}/.windows-label"
 done
 
 cdir=$prefix/drive_c/brindle
