@@ -56,14 +56,6 @@ bool IsDotEntry(const char *name)
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
-// Only these kinds look at the version; a size-only entry, or one whose
-// kind is invalid, is judged without reading the file.
-bool KindComparesVersion(int32_t kind)
-{
-    return kind == KIND_PRODUCT_VERSION || kind == KIND_FILE_VERSION || kind == KIND_PRODUCT_VERSION_AND_SIZE ||
-           kind == KIND_FILE_VERSION_AND_SIZE;
-}
-
 // Judges one file against every catalogue entry of its name and writes its
 // line when the name is catalogued: held as soon as one entry holds, with
 // the could-not-validate note when none does. The version resource is read

@@ -22,6 +22,12 @@ uint32_t ParseCompareOp(const char *field)
     return OP_NONE;
 }
 
+bool KindComparesVersion(int32_t kind)
+{
+    return kind == KIND_PRODUCT_VERSION || kind == KIND_FILE_VERSION || kind == KIND_PRODUCT_VERSION_AND_SIZE ||
+           kind == KIND_FILE_VERSION_AND_SIZE;
+}
+
 bool EvaluateConditions(const MatchCondition conditions[4], uint64_t version, uint64_t size)
 {
     // Zero means "not given": with neither quantity there is nothing to judge.

@@ -30,6 +30,10 @@ struct MatchCondition {
     uint32_t op;  // a CompareOp code as parsed; kept as read
 };
 
+// True for the kinds that compare a version (1, 2, 5 and 6): only these
+// need the file's version resource read.
+bool KindComparesVersion(int32_t kind);
+
 // The whole field must equal one operator text exactly; 0 otherwise.
 uint32_t ParseCompareOp(const char *field);
 
