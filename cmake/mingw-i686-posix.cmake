@@ -1,3 +1,6 @@
+# The Windows test build: 32-bit MinGW-w64 with the posix thread model,
+# whose C++ library has std::mutex (GoogleTest needs it). Test programs only:
+# the product is built by mingw-i686-win32.cmake.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
