@@ -18,6 +18,9 @@
 // - a NUL byte ends the line's text: everything from it to the line end is
 //   ignored, while the read still counts as one line (as it would with a
 //   C string line reader). The support-site line is likewise kept up to it.
+// - a Ctrl-Z byte (0x1A) ends the file, as the Windows C runtime's text
+//   streams end it: DOS-era editors and COPY write one after the last line,
+//   and nothing from it on is read, in either pass.
 
 namespace {
 
@@ -25,41 +28,63 @@ const char CATALOGUE_FILE_NAME[] = "DataFile.txt";
 
 enum { LINE_BUFFER_SIZE = 516 };  // at most 515 characters per read
 
+const int END_OF_FILE_MARK = 0x1A;  // Ctrl-Z
+
+// The catalogue file as a stream of lines. `ended` is set once the file's
+// end or its Ctrl-Z has been reached, `failed` once a read has failed;
+// either makes every later read return nothing.
+struct LineReader {
+    FILE *file;
+    bool ended;
+    bool failed;
+};
+
 // Reads one line into `buffer` (`size` characters, terminator included) the
 // way a text-mode line read does, so that every build loads the same bytes
 // the same way: a carriage return directly before a line feed is dropped
-// before anything is counted, the line feed stays in what is read, and a
-// line longer than the buffer comes in pieces. Returns the number of
-// characters stored; 0 when nothing could be read (end of file, or a read
-// error, which also discards a partly read line).
-size_t ReadLine(FILE *file, char *buffer, size_t size)
+// before anything is counted, the line feed stays in what is read, a line
+// longer than the buffer comes in pieces, and a Ctrl-Z ends the file.
+// Returns the number of characters stored; 0 when nothing could be read
+// (end of file, or a read error, which also discards a partly read line).
+size_t ReadLine(LineReader &reader, char *buffer, size_t size)
 {
     size_t length = 0;
-    while (length + 1 < size) {
-        int c = std::getc(file);
-        if (c == EOF)
+    while (!reader.ended && length + 1 < size) {
+        int c = std::getc(reader.file);
+        if (c == EOF || c == END_OF_FILE_MARK) {
+            reader.ended = true;
             break;
+        }
         if (c == '\r') {
-            int next = std::getc(file);
+            int next = std::getc(reader.file);
             if (next == '\n')
                 c = '\n';
             else if (next != EOF)
-                std::ungetc(next, file);
+                std::ungetc(next, reader.file);  // a Ctrl-Z after it is seen next
         }
         buffer[length++] = static_cast<char>(c);
         if (c == '\n')
             break;
     }
     buffer[length] = '\0';
-    if (std::ferror(file))
+    if (std::ferror(reader.file))
+        reader.failed = reader.ended = true;
+    if (reader.failed)
         return 0;
     return length;
 }
 
 // True when the reads stopped because the file ended, not because of an error.
-bool ReadToEnd(FILE *file)
+bool ReadToEnd(const LineReader &reader)
 {
-    return std::feof(file) && !std::ferror(file);
+    return reader.ended && !reader.failed;
+}
+
+// Back to the first line for the second pass.
+void RestartReading(LineReader &reader)
+{
+    std::rewind(reader.file);
+    reader.ended = false;
 }
 
 // Cuts the next field off the text at *cursor. Runs of ";" count as one
@@ -279,21 +304,22 @@ bool LoadCatalogue(Catalogue *catalogue)
 {
     ClearCatalogue(catalogue);
 
-    // Binary mode, with line ends handled by ReadLine, so that a catalogue
-    // reads the same on every system.
+    // Binary mode, with line ends and Ctrl-Z handled by ReadLine, so that a
+    // catalogue reads the same on every system.
     FILE *file = std::fopen(CATALOGUE_FILE_NAME, "rb");
     if (!file)
         return false;
+    LineReader reader = {file, false, false};
 
     char line[LINE_BUFFER_SIZE];
     uint64_t lines = 0;
-    while (ReadLine(file, line, sizeof line) != 0)
+    while (ReadLine(reader, line, sizeof line) != 0)
         ++lines;
-    if (!ReadToEnd(file) || lines == 0 || lines > 0xFFFFFFFFu) {
+    if (!ReadToEnd(reader) || lines == 0 || lines > 0xFFFFFFFFu) {
         std::fclose(file);
         return false;
     }
-    std::rewind(file);
+    RestartReading(reader);
 
     CatalogueEntry *entries = static_cast<CatalogueEntry *>(std::calloc(static_cast<size_t>(lines), sizeof *entries));
     if (!entries) {
@@ -304,8 +330,8 @@ bool LoadCatalogue(Catalogue *catalogue)
     uint32_t stored = 0;
     bool loaded = false;
     for (uint64_t lineIndex = 0;; ++lineIndex) {
-        if (ReadLine(file, line, sizeof line) == 0) {
-            loaded = ReadToEnd(file) && stored != 0;
+        if (ReadLine(reader, line, sizeof line) == 0) {
+            loaded = ReadToEnd(reader) && stored != 0;
             break;
         }
         if (lineIndex == 0) {

@@ -79,6 +79,11 @@ protected:
         return std::vector<uint32_t>(indices, indices + found);
     }
 
+    // Loads `expected` and then `bytes`, which must give the same catalogue:
+    // the same support-site line and the same entries, field by field. The
+    // second load stays in catalogue_.
+    void ExpectLoadsAlike(const std::string &expected, const std::string &bytes);
+
     char previous_[PATH_MAX];
     std::string folder_;
     Catalogue catalogue_;
@@ -101,6 +106,24 @@ TEST_F(CatalogueTest, SampleEntryIsReadFieldByField)
     EXPECT_STREQ(entry.name, "sample.dll");
     EXPECT_EQ(entry.kind, 4);
     ExpectConditions(entry, {{0, OP_NONE}, {0, OP_NONE}, {100, OP_GREATER_EQUAL}, {900, OP_LESS}});
+}
+
+void CatalogueTest::ExpectLoadsAlike(const std::string &expected, const std::string &bytes)
+{
+    ASSERT_TRUE(Load(expected));
+    std::vector<CatalogueEntry> want(catalogue_.entries, catalogue_.entries + catalogue_.count);
+    std::string site = catalogue_.supportSite;
+    ReleaseCatalogue(&catalogue_);
+
+    ASSERT_TRUE(Load(bytes));
+    ASSERT_EQ(catalogue_.count, want.size());
+    EXPECT_EQ(catalogue_.supportSite, site);
+    for (uint32_t i = 0; i < catalogue_.count; ++i) {
+        SCOPED_TRACE(want[i].name);
+        EXPECT_STREQ(catalogue_.entries[i].name, want[i].name);
+        EXPECT_EQ(catalogue_.entries[i].kind, want[i].kind);
+        ExpectConditions(catalogue_.entries[i], std::vector<MatchCondition>(want[i].conditions, want[i].conditions + 4));
+    }
 }
 
 // One entry line after a support-site line; each row checks what it stores.
@@ -236,6 +259,8 @@ TEST_F(CatalogueTest, WholeFiles)
     }
 }
 
+// Loads `expected` and then `bytes`, which must give the same catalogue:
+// the same support-site line and the same entries, field by field.
 TEST_F(CatalogueTest, CrLfReadsExactlyLikeLf)
 {
     const std::string lf = "site\n#comment\n\nA.dll;1;100;>=;200;<;0;-;0;-;\nb.dll;6;1;<;2;<=;3;>;4;>=\n"
@@ -247,23 +272,45 @@ TEST_F(CatalogueTest, CrLfReadsExactlyLikeLf)
         crlf += c;
     }
 
-    ASSERT_TRUE(Load(lf));
-    std::vector<CatalogueEntry> fromLf(catalogue_.entries, catalogue_.entries + catalogue_.count);
-    std::string siteLf = catalogue_.supportSite;
-    ReleaseCatalogue(&catalogue_);
-
-    ASSERT_TRUE(Load(crlf));
-    ASSERT_EQ(catalogue_.count, fromLf.size());
-    EXPECT_EQ(catalogue_.supportSite, siteLf);
-    for (uint32_t i = 0; i < catalogue_.count; ++i) {
-        SCOPED_TRACE(fromLf[i].name);
-        EXPECT_STREQ(catalogue_.entries[i].name, fromLf[i].name);
-        EXPECT_EQ(catalogue_.entries[i].kind, fromLf[i].kind);
-        ExpectConditions(catalogue_.entries[i], std::vector<MatchCondition>(fromLf[i].conditions,
-                                                                           fromLf[i].conditions + 4));
-    }
+    ExpectLoadsAlike(lf, crlf);
+    ASSERT_EQ(catalogue_.count, 3u);
     EXPECT_EQ(catalogue_.entries[1].conditions[3].op, OP_NONE);  // ">=" plus the line end
     EXPECT_EQ(catalogue_.entries[2].conditions[3].op, OP_LESS);  // the file's last bytes
+}
+
+// DOS-era editors and COPY end a text file with a Ctrl-Z byte, and the
+// target's text streams end the file there: nothing from it on is read.
+TEST_F(CatalogueTest, CtrlZEndsTheFile)
+{
+    const std::string body = "site\n#comment\nA.dll;1;100;>=;200;<;0;-;0;-;\nb.dll;6;1;<;2;<=;3;>;4;>=";
+    const std::string more = "c.dll;5;5;<;6;<;7;<;8;<;\n";
+    const struct {
+        const char *label;
+        std::string expected;  // the same catalogue without the Ctrl-Z
+        std::string bytes;
+    } rows[] = {
+        {"after the last line end", body + "\n", body + "\n\x1A"},
+        {"after CR LF line ends", body + "\n", "site\r\n#comment\r\nA.dll;1;100;>=;200;<;0;-;0;-;\r\n"
+                                              "b.dll;6;1;<;2;<=;3;>;4;>=\r\n\x1A"},
+        // The last field carries no line end, so its operator counts.
+        {"right after the last field", body, body + "\x1A"},
+        {"between a carriage return and its line feed", body + "\r", body + "\r\x1A\n"},
+        {"before further lines", body + "\n", body + "\n\x1A" + more + "garbage\n"},
+        {"inside a line", body, body + "\x1A;junk;\n" + more},
+        {"twice", body + "\n", body + "\n\x1A\x1A"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.label);
+        ExpectLoadsAlike(row.expected, row.bytes);
+        ASSERT_EQ(catalogue_.count, 2u);
+        EXPECT_STREQ(catalogue_.entries[1].name, "b.dll");
+        ReleaseCatalogue(&catalogue_);
+    }
+
+    // Ctrl-Z before any entry line leaves a catalogue without entries.
+    EXPECT_FALSE(Load("\x1A" + body));
+    EXPECT_FALSE(Load("site\n\x1A" + more));
+    EXPECT_FALSE(Load("si\x1Ate\n" + more));
 }
 
 TEST_F(CatalogueTest, EntryFailureAfterGoodEntriesLeavesNothing)
