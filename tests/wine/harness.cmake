@@ -15,6 +15,8 @@
 #     [CWD L:]                 start in drive L:'s folder (default C:\brindle)
 #     [ARGS arg...]            arguments to the program
 #     [TIMEOUT seconds]        default 240
+#     [WINVER version]         the Windows version the prefix reports (Wine's
+#                              names: win95 ... winxp; default winxp)
 #     [GUI])                   needs a display (any window does, under Wine
 #                              with no display windows cannot be created):
 #                              runs under xvfb-run -a
@@ -27,7 +29,7 @@
 #                              (the wine program to call) and BRINDLE_C_DIR
 #                              (the Unix folder of C:\brindle, where COPY
 #                              files are)
-#     [DRIVES ...] [LABELS ...] [COPY ...] [TIMEOUT s] [GUI])
+#     [DRIVES ...] [LABELS ...] [COPY ...] [TIMEOUT s] [WINVER v] [GUI])
 #
 # The template prefix is made once per build folder, in
 # <build>/wine-template; the test prefixes are <build>/wine-prefixes/<name>.
@@ -35,7 +37,7 @@
 set(BRINDLE_WINE_RUNNER ${CMAKE_CURRENT_LIST_DIR}/run-wine.sh)
 
 function(_brindle_wine_runner_args out name)
-  cmake_parse_arguments(W "GUI" "TIMEOUT;CWD" "DRIVES;LABELS;COPY" ${ARGN})
+  cmake_parse_arguments(W "GUI" "TIMEOUT;CWD;WINVER" "DRIVES;LABELS;COPY" ${ARGN})
   if(NOT W_TIMEOUT)
     set(W_TIMEOUT 240)
   endif()
@@ -52,6 +54,9 @@ function(_brindle_wine_runner_args out name)
   if(W_CWD)
     list(APPEND args --cwd ${W_CWD})
   endif()
+  if(W_WINVER)
+    list(APPEND args --winver ${W_WINVER})
+  endif()
   if(W_GUI)
     list(APPEND args --gui)
   endif()
@@ -63,7 +68,7 @@ function(_brindle_wine_runner_args out name)
 endfunction()
 
 function(brindle_wine_test name)
-  cmake_parse_arguments(W "GUI" "TIMEOUT;CWD" "SOURCES;LIBS;DRIVES;LABELS;COPY;DEPENDS;ARGS" ${ARGN})
+  cmake_parse_arguments(W "GUI" "TIMEOUT;CWD;WINVER" "SOURCES;LIBS;DRIVES;LABELS;COPY;DEPENDS;ARGS" ${ARGN})
   add_executable(${name} ${W_SOURCES})
   target_link_libraries(${name} PRIVATE ${W_LIBS} brindle_wine_support brindle_core
     brindle_platform_win32 brindle_resources GTest::gtest_main)
@@ -71,7 +76,7 @@ function(brindle_wine_test name)
     add_dependencies(${name} ${W_DEPENDS})
   endif()
   set(pass)
-  foreach(k TIMEOUT CWD)
+  foreach(k TIMEOUT CWD WINVER)
     if(W_${k})
       list(APPEND pass ${k} ${W_${k}})
     endif()
@@ -87,11 +92,13 @@ function(brindle_wine_test name)
 endfunction()
 
 function(brindle_wine_script_test name)
-  cmake_parse_arguments(W "GUI" "TIMEOUT" "COMMAND;DRIVES;LABELS;COPY" ${ARGN})
+  cmake_parse_arguments(W "GUI" "TIMEOUT;WINVER" "COMMAND;DRIVES;LABELS;COPY" ${ARGN})
   set(pass)
-  if(W_TIMEOUT)
-    list(APPEND pass TIMEOUT ${W_TIMEOUT})
-  endif()
+  foreach(k TIMEOUT WINVER)
+    if(W_${k})
+      list(APPEND pass ${k} ${W_${k}})
+    endif()
+  endforeach()
   if(W_GUI)
     list(APPEND pass GUI)
   endif()

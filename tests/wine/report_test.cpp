@@ -88,6 +88,14 @@ TEST_F(ReportMessageTest, WithoutAMainWindowTheBoxIsStillShown)
     EXPECT_EQ(answerer.Boxes()[0].icon, static_cast<unsigned>(MB_ICONERROR));
 }
 
+// A thread procedure has the system's calling convention, which a lambda
+// does not on 32-bit Windows.
+DWORD WINAPI ReportFromWorker(LPVOID)
+{
+    ReportMessage(IDS_DATA_FILE_FAILED, ICON_ERROR);
+    return 0;
+}
+
 TEST_F(ReportMessageTest, ABoxFromTheWorkerThreadDisablesTheInterfaceThreadsWindow)
 {
     // The worker reports from its own thread; the main window belongs to
@@ -98,13 +106,8 @@ TEST_F(ReportMessageTest, ABoxFromTheWorkerThreadDisablesTheInterfaceThreadsWind
     BoxAnswerer answerer(BOXES_OF_THIS_PROCESS, [&](const SeenBox &) {
         enabledWhileUp = IsWindowEnabled(main.handle()) ? 1 : 0;
     });
-    HANDLE worker = CreateThread(
-        0, 0,
-        [](void *) -> DWORD {
-            ReportMessage(IDS_DATA_FILE_FAILED, ICON_ERROR);
-            return 0;
-        },
-        0, 0, 0);
+    DWORD workerId;
+    HANDLE worker = CreateThread(0, 0, ReportFromWorker, 0, 0, &workerId);
     ASSERT_TRUE(worker);
     DWORD waited;
     do {

@@ -19,8 +19,14 @@
 #                     prefix set up; it starts Wine processes itself through
 #                     "$BRINDLE_WINE" and finds its files in $BRINDLE_C_DIR
 #   --timeout SEC     end the program after SEC seconds (default 240)
+#   --winver VER      the Windows version this prefix reports (Wine's names:
+#                     win95, win98, winme, nt40, win2k, winxp, ...; default
+#                     winxp, as the template has it)
 #
 # BRINDLE_DRIVES="m:DIR,n:DIR" in the environment adds drives as --drive does.
+#
+# Everything runs under 32-bit Wine in 32-bit prefixes (WINEARCH=win32): the
+# programs tested are the i686 ones that ship.
 #
 # The template prefix (wine-template/) is made once, under a lock, so that
 # tests run in parallel do not both make it. Every run copies it into
@@ -40,6 +46,7 @@ drives=()
 labels=()
 copies=()
 cwd_drive=c
+winver=
 while [ $# -gt 0 ]; do
     case $1 in
         --root) root=$2; shift 2 ;;
@@ -51,6 +58,7 @@ while [ $# -gt 0 ]; do
         --gui) gui=1; shift ;;
         --host) host=1; shift ;;
         --timeout) timeout_s=$2; shift 2 ;;
+        --winver) winver=$2; shift 2 ;;
         --) shift; break ;;
         -*) die "unknown option $1" ;;
         *) break ;;
@@ -72,18 +80,17 @@ root=$(cd "$root" && pwd)
 template=$root/wine-template
 prefix=$root/wine-prefixes/$name
 
-wine_cmd=$(command -v wine64 || true)
-[ -n "$wine_cmd" ] || [ ! -x /usr/lib/wine/wine64 ] || wine_cmd=/usr/lib/wine/wine64
-[ -n "$wine_cmd" ] || wine_cmd=$(command -v wine || true)
-[ -n "$wine_cmd" ] || die "Wine is not installed (bash scripts/setup.sh installs it)"
-export WINELOADER=${WINELOADER:-$wine_cmd}
+# Debian's 32-bit loader; /usr/bin/wine would fall back to wine64 silently.
+wine_cmd=/usr/lib/wine/wine
+[ -x "$wine_cmd" ] || die "32-bit Wine is not installed (bash scripts/setup.sh installs wine32:i386)"
+export WINELOADER=$wine_cmd WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # --- the template, once -------------------------------------------------
 # The marker names the Wine version and this recipe: a change of either
 # makes the template anew.
-wine_version="$("$wine_cmd" --version 2>/dev/null || echo unknown) recipe 2"
+wine_version="$("$wine_cmd" --version 2>/dev/null || echo unknown) recipe 3 win32"
 make_template() {
     local tmp=$template.tmp
     rm -rf "$tmp" "$template"
@@ -91,7 +98,7 @@ make_template() {
         unset DISPLAY
         export WINEPREFIX=$tmp
         wineboot -i >"$root/wine-template.log" 2>&1
-        "$wine_cmd" winecfg /v winxp64 >>"$root/wine-template.log" 2>&1
+        "$wine_cmd" winecfg /v winxp >>"$root/wine-template.log" 2>&1
         # Windows open in one virtual desktop: frames are drawn without a
         # window manager, and a closing window does not wait for one.
         "$wine_cmd" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f \
@@ -151,6 +158,12 @@ for mapping in "${labels[@]}"; do
     [ -n "${drive_dir[$letter]:-}" ] || die "label for unmapped drive $mapping"
     printf '%s\n' "${mapping#*:}" >"${drive_dir[$letter]}/.windows-label"
 done
+
+if [ -n "$winver" ]; then
+    "$wine_cmd" reg add 'HKCU\Software\Wine' /v Version /d "$winver" /f >/dev/null 2>&1 ||
+        die "could not set the Windows version $winver"
+    wineserver -w
+fi
 
 cdir=$prefix/drive_c/brindle
 mkdir -p "$cdir"
