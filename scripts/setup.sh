@@ -7,11 +7,15 @@
 # - cmake, ninja-build, g++ and clang (with its sanitizer and fuzzer
 #   runtimes), GoogleTest (the library for native builds, the sources for
 #   the MinGW builds);
-# - the MinGW-w64 compilers for 32-bit (the product) and 64-bit Windows
-#   (the programs run under Wine), in their -posix variants;
-# - Wine (64-bit: Debian's 32-bit Wine cannot be installed beside it),
-#   Xvfb and xauth for a display without a screen, x11-utils and
-#   imagemagick for looking at and taking screenshots of windows.
+# - the MinGW-w64 compilers for 32-bit Windows: the win32 thread-model ones
+#   build the product, the posix ones (whose C++ library has std::mutex,
+#   which GoogleTest needs) build the Windows test programs;
+# - 32-bit Wine (wine32:i386, after adding the i386 architecture), which
+#   runs those programs and the product itself, with Xvfb and xauth for a
+#   display without a screen, x11-utils and imagemagick for looking at and
+#   taking screenshots of windows;
+# - Python 3 with Debian's capstone module, for the checks that read the
+#   built executables' headers and disassemble their start-up code.
 #
 # Runs apt-get only when a package is missing, so it needs root (or sudo)
 # only then. Recommended packages come too: Wine's display driver uses the X
@@ -21,9 +25,10 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     libgtest-dev googletest
-    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-    wine wine64
+    g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix
+    wine wine32:i386
     xvfb xauth x11-utils imagemagick
+    python3 python3-capstone
 )
 
 missing=()
@@ -44,6 +49,10 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo=sudo
 fi
 export DEBIAN_FRONTEND=noninteractive
+# Wine's 32-bit half comes from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -q
 $sudo apt-get install -y -q "${missing[@]}"
 echo "setup: done"

@@ -7,10 +7,13 @@
 # 2. native: the portable core and its tests with g++;
 # 3. native-san: the same with clang under AddressSanitizer and UBSan, and
 #    the fuzz targets;
-# 4. wine: everything for 64-bit Windows, with the Wine tests (each in a
-#    Wine prefix of its own, so two run at a time);
-# 5. win32: the shipped 32-bit product; the build must not print a single
-#    warning (compiler, resource compiler or linker).
+# 4. win32: the shipped 32-bit product, built from scratch; the build must
+#    not print a single warning (compiler, resource compiler or linker), and
+#    the checks of the built executables (imports, headers, the start-up
+#    code's instructions, the release archive) must pass;
+# 5. wine: the Windows test programs (32-bit) and the end-to-end tests of
+#    the win32 build's executables, under 32-bit Wine, each in a prefix of
+#    its own (two at a time).
 #
 # Every step runs even when one before it failed; the script ends with a
 # summary and fails when any step failed. Builds go to build/<preset>, or
@@ -59,14 +62,8 @@ build_preset() {  # preset
         cmake --build "$dir" -j2
 }
 
-for preset in native native-san wine; do
-    t=$SECONDS
-    if ! build_preset "$preset"; then
-        record "$preset build" FAILED $((SECONDS - t)) "see $logs/$preset-build.log"
-        continue
-    fi
-    record "$preset build" ok $((SECONDS - t))
-    t=$SECONDS
+run_tests() {  # preset
+    local preset=$1 t=$SECONDS status summary total bad
     step "$preset: test" "$logs/$preset-test.log" \
         ctest --test-dir "$root/$preset" -j2 --output-on-failure
     status=$?
@@ -83,21 +80,49 @@ for preset in native native-san wine; do
         [ -n "$summary" ] || tests_failed=$((tests_failed + 1))
         record "$preset tests" FAILED $((SECONDS - t)) "${summary:-no test ran}"
     fi
+}
+
+for preset in native native-san; do
+    t=$SECONDS
+    if ! build_preset "$preset"; then
+        record "$preset build" FAILED $((SECONDS - t)) "see $logs/$preset-build.log"
+        continue
+    fi
+    record "$preset build" ok $((SECONDS - t))
+    run_tests "$preset"
 done
 
 # The product is built from scratch so that every warning it can give is
-# seen; it is small.
+# seen; it is small. Its checks look at the executables themselves, and the
+# Wine tests below drive them.
 t=$SECONDS
+win32_built=0
 if step "win32: configure" "$logs/win32-configure.log" cmake --preset win32 -B "$root/win32" &&
    step "win32: build" "$logs/win32-build.log" cmake --build "$root/win32" -j2 --clean-first; then
+    win32_built=1
     warnings=$(grep -ciE '(^|[^a-z])warning' "$logs/win32-build.log")
     if [ "$warnings" -eq 0 ]; then
         record "win32 build" ok $((SECONDS - t)) "no warning"
     else
         record "win32 build" FAILED $((SECONDS - t)) "$warnings warning line(s), see $logs/win32-build.log"
     fi
+    run_tests win32
 else
     record "win32 build" FAILED $((SECONDS - t)) "see $logs/win32-build.log"
+fi
+
+# The Windows test programs, and the end-to-end tests of the executables
+# just built, under 32-bit Wine.
+t=$SECONDS
+if [ "$win32_built" = 0 ]; then
+    record "wine build" FAILED 0 "needs the win32 build"
+elif step "wine: configure" "$logs/wine-configure.log" \
+        cmake --preset wine -B "$root/wine" -DBRINDLE_PRODUCT_DIR="$root/win32/bin" &&
+     step "wine: build" "$logs/wine-build.log" cmake --build "$root/wine" -j2; then
+    record "wine build" ok $((SECONDS - t))
+    run_tests wine
+else
+    record "wine build" FAILED $((SECONDS - t)) "see $logs/wine-build.log"
 fi
 
 echo
