@@ -568,9 +568,21 @@ int Record(const char *file, const char *argument)
     return 0;
 }
 
+// The version this process is told it runs on, "platform major.minor", as
+// the program under test reads it: the prefix's version setting took.
+int PrintOsVersion()
+{
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExA(&info))
+        return 1;
+    printf("%lu %lu.%lu\n", info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion);
+    return 0;
+}
+
 int Usage()
 {
-    printf("usage: brindle_e2e_driver scan|second-copy|refused|stop-during-scan|record|pose ...\n");
+    printf("usage: brindle_e2e_driver scan|second-copy|refused|stop-during-scan|record|pose|os-version ...\n");
     return 2;
 }
 
@@ -578,6 +590,8 @@ int Usage()
 
 int main(int argc, char **argv)
 {
+    if (argc == 2 && strcmp(argv[1], "os-version") == 0)
+        return PrintOsVersion();
     if (argc < 3)
         return Usage();
     std::string scenario = argv[1];

@@ -18,6 +18,7 @@
 #   --host            PROGRAM is a host command, run as it is with the
 #                     prefix set up; it starts Wine processes itself through
 #                     "$BRINDLE_WINE" and finds its files in $BRINDLE_C_DIR
+#                     ($BRINDLE_WINVER is the --winver given, if any)
 #   --timeout SEC     end the program after SEC seconds (default 240)
 #   --winver VER      the Windows version this prefix reports (Wine's names:
 #                     win95, win98, winme, nt40, win2k, winxp, ...; default
@@ -181,7 +182,7 @@ case $cwd_drive in
 esac
 
 # --- the run ------------------------------------------------------------
-export BRINDLE_WINE=$wine_cmd BRINDLE_C_DIR=$cdir
+export BRINDLE_WINE=$wine_cmd BRINDLE_C_DIR=$cdir BRINDLE_WINVER=$winver
 cleanup() { wineserver -k 2>/dev/null || true; }
 trap cleanup EXIT
 trap 'exit 143' TERM INT
