@@ -10,6 +10,7 @@
 #include "app/shared.h"
 #include "log/log.h"
 #include "platform/dirsearch.h"
+#include "platform/threadqueue.h"
 #include "platform/volume.h"
 #include "scan/match.h"
 
@@ -136,6 +137,11 @@ bool ScanDirectory(const char *pattern, DriveWalk &walk)
                 return false;
         } while (DirSearchNext(search, &found));
     }
+    // The worker's progress bar belongs to this thread: after every
+    // directory its paint requests and its input are handled, so that it
+    // repaints and, where the system joins this thread's input to the
+    // interface thread's, no input waits behind the walk.
+    HandlePendingMessages();
 
     char subPattern[PATTERN_SIZE];
     for (const std::string &name : subdirectories) {

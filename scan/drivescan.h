@@ -8,4 +8,6 @@
 // listed (string 29 shown), when a stop was requested, or when an exception
 // was caught. In that last case the guard has written the footer (string
 // 33), closed the log and set *log to 0, set StopRequested and shown 33.
+// After every directory it has listed, the calling thread's pending
+// messages are handled (HandlePendingMessages).
 bool ScanDrive(const char *pattern, FILE **log, const Catalogue *catalogue);

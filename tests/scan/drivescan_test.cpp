@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/report.h"
@@ -22,6 +23,7 @@
 #include "scan/drivescan.h"
 #include "tests/fakes/fake_filesystem.h"
 #include "tests/fakes/fake_msgbox.h"
+#include "tests/fakes/fake_threadqueue.h"
 
 namespace {
 
@@ -92,6 +94,7 @@ protected:
     void SetUp() override
     {
         FakeFsReset();
+        ResetFakeThreadQueue();
         ClearRecordedMessages();
         g_shared.StopRequested.store(0);
         g_shared.ListedCount = 0;
@@ -210,6 +213,27 @@ TEST_F(DriveScanTest, WalksDepthFirstFilesBeforeSubdirectoriesListingEachDirecto
     EXPECT_TRUE(RecordedMessages().empty());
     EXPECT_EQ(g_shared.ListedCount, 7);
     ExpectSearchesClosed();
+}
+
+// The thread's pending messages are handled once per directory, after its
+// files have been judged: what was listed and logged at each call.
+TEST_F(DriveScanTest, PendingMessagesAreHandledAfterEveryDirectory)
+{
+    BuildSmallTree();
+    FakeFsFailListing("C:\\Sub2\\*", SEARCH_ACCESS_DENIED);
+    std::vector<std::pair<std::string, int>> calls;
+    FakeOnPendingMessages([&] {
+        const std::vector<std::string> &listings = FakeFsListingLog();
+        calls.push_back({listings.empty() ? "" : listings.back(), g_shared.ListedCount});
+    });
+
+    EXPECT_TRUE(Scan("C:\\*"));
+
+    // A directory that cannot be listed is no directory walked.
+    const std::vector<std::pair<std::string, int>> expected = {
+        {"C:\\*", 2}, {"C:\\Sub1\\*", 4}, {"C:\\Sub1\\Deep\\*", 6}};
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(FakePendingMessageCalls(), 3);
 }
 
 TEST_F(DriveScanTest, ToleratedListingFailuresAreSkippedSilently)
