@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Builds Brindlemark for Windows and starts its demonstration build under
-# Wine, in a prefix of its own, on the example folder:
+# Builds Brindlemark for Windows and starts its demonstration build, the
+# shipped 32-bit one, under 32-bit Wine, in a prefix of its own, on the
+# example folder:
 #
 #   bash scripts/run.sh
 #
 # - installs what is missing (scripts/setup.sh);
-# - builds with the wine preset (into build/wine, or $BRINDLE_BUILD_DIR);
-# - prepares build/demo/prefix (or $BRINDLE_DEMO_DIR/prefix): a Windows
-#   version the program accepts (Windows XP x64, which reports version 5.2),
+# - builds with the win32 preset, the product build (into build/win32, or
+#   $BRINDLE_BUILD_DIR);
+# - prepares build/demo/prefix (or $BRINDLE_DEMO_DIR/prefix), a 32-bit
+#   prefix: a Windows version the program accepts (Windows XP, version 5.1),
 #   drive E: mapped to the example folder, and no drive mapped to /;
 # - copies the program, readme.txt and the example DataFile.txt into
 #   C:\Brindlemark and starts the program there.
@@ -24,13 +26,15 @@
 # The demonstration build differs from the product VQBRDM32.EXE only in its
 # processor check, which answers as the processor the product requires, so
 # that the program can be seen on an ordinary machine. The product itself
-# (build/wine/bin/VQBRDM32.EXE) tells you on such a machine that it needs
+# (build/win32/bin/VQBRDM32.EXE) tells you on such a machine that it needs
 # that processor, and ends.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 repo=$PWD
-build=${BRINDLE_BUILD_DIR:-$repo/build/wine}
+build=${BRINDLE_BUILD_DIR:-$repo/build/win32}
+# The pictures' driver is a test program, built by the Windows test build.
+tests_build=${BRINDLE_TESTS_BUILD_DIR:-$repo/build/wine}
 demo=${BRINDLE_DEMO_DIR:-$repo/build/demo}
 program=brindlemark-simulated-cpu-demo.exe
 shots=
@@ -44,9 +48,10 @@ say() { printf 'run.sh: %s\n' "$*"; }
 
 # --- what is needed ------------------------------------------------------
 missing=0
-for tool in cmake ninja x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres wine wineserver; do
+for tool in cmake ninja i686-w64-mingw32-g++-win32 i686-w64-mingw32-windres wineserver; do
     command -v "$tool" >/dev/null 2>&1 || missing=1
 done
+[ -x /usr/lib/wine/wine ] || missing=1
 if [ -z "${DISPLAY:-}" ] || [ -n "$shots" ]; then
     for tool in xvfb-run import; do
         command -v "$tool" >/dev/null 2>&1 || missing=1
@@ -57,33 +62,35 @@ if [ "$missing" = 1 ]; then
     bash scripts/setup.sh
 fi
 
-wine_cmd=$(command -v wine64 || true)
-[ -n "$wine_cmd" ] || [ ! -x /usr/lib/wine/wine64 ] || wine_cmd=/usr/lib/wine/wine64
-[ -n "$wine_cmd" ] || wine_cmd=$(command -v wine)
-export WINELOADER=$wine_cmd
+# Debian's 32-bit loader, in a 32-bit prefix.
+wine_cmd=/usr/lib/wine/wine
+export WINELOADER=$wine_cmd WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # --- the build -----------------------------------------------------------
-say "building (wine preset) in $build"
-cmake --preset wine -B "$build" >/dev/null
-targets=(brindlemark_demo brindle_examples)
-[ -z "$shots" ] || targets+=(brindle_e2e_driver)
-cmake --build "$build" -j2 --target "${targets[@]}"
+say "building (win32 preset) in $build"
+cmake --preset win32 -B "$build" >/dev/null
+cmake --build "$build" -j2 --target brindlemark_demo brindle_examples
+if [ -n "$shots" ]; then
+    say "building the pictures' driver (wine preset) in $tests_build"
+    cmake --preset wine -B "$tests_build" -DBRINDLE_PRODUCT_DIR="$build/bin" >/dev/null
+    cmake --build "$tests_build" -j2 --target brindle_e2e_driver
+fi
 
 # --- the prefix ----------------------------------------------------------
 export WINEPREFIX=$demo/prefix
 mkdir -p "$demo"
-if [ ! -f "$WINEPREFIX/.brindle-demo" ]; then
+if [ ! -f "$WINEPREFIX/.brindle-demo-win32" ]; then
     say "preparing the Wine prefix $WINEPREFIX (once; takes a minute)"
     rm -rf "$WINEPREFIX"
     (
         unset DISPLAY
         wineboot -i >"$demo/prefix.log" 2>&1
-        "$wine_cmd" winecfg /v winxp64 >>"$demo/prefix.log" 2>&1
+        "$wine_cmd" winecfg /v winxp >>"$demo/prefix.log" 2>&1
         wineserver -w
     )
-    touch "$WINEPREFIX/.brindle-demo"
+    touch "$WINEPREFIX/.brindle-demo-win32"
 fi
 wineserver -k 2>/dev/null || true
 # Debian's Wine does not find the Marlett font of its own fonts package,
@@ -118,7 +125,7 @@ if [ -n "$shots" ]; then
         bash "$repo/tests/e2e/make-large-drive.sh" "$tree" "$build/examples/drive/Apps/Viewer/brdcodec.dll"
         touch "$tree/.complete"
     fi
-    cp "$build/tests/e2e/brindle_e2e_driver.exe" "$work/"
+    cp "$tests_build/tests/e2e/brindle_e2e_driver.exe" "$work/"
     shoot() {  # shoot STATE FILE [DRIVE...]
         local state=$1 file=$2
         shift 2
