@@ -17,8 +17,9 @@
 //
 // The runtime never names its semaphores. A name, if one is ever given, is
 // converted to the ANSI code page; a name that the code page cannot hold
-// exactly fails with ERROR_INVALID_NAME, and one longer than MAX_PATH bytes
-// with ERROR_FILENAME_EXCED_RANGE, rather than name some other object.
+// exactly fails with ERROR_INVALID_NAME, and one of MAX_PATH bytes or more
+// (the limit of the system's own A functions, terminator included) with
+// ERROR_FILENAME_EXCED_RANGE, rather than name some other object.
 
 #include <windows.h>
 
@@ -29,7 +30,7 @@ extern "C" HANDLE WINAPI BrindleCreateSemaphoreW(LPSECURITY_ATTRIBUTES attribute
     if (name == nullptr)
         return CreateSemaphoreA(attributes, initial_count, maximum_count, nullptr);
 
-    char narrow[MAX_PATH + 1];
+    char narrow[MAX_PATH];
     BOOL lossy = FALSE;
     const int written = WideCharToMultiByte(CP_ACP, 0, name, -1, narrow, sizeof narrow,
                                             nullptr, &lossy);
