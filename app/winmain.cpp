@@ -1,43 +1,11 @@
 #include <windows.h>
-#include <cstdint>
 
-#include "app/gate.h"
 #include "app/mainwindow.h"
 #include "app/report.h"
 #include "app/resources/resource.h"
 #include "app/shared.h"
 
 namespace {
-
-const uint32_t SupportedOsCodes[] = {
-    OS_CODE_NT4, OS_CODE_2000, OS_CODE_95, OS_CODE_98, OS_CODE_ME, OS_CODE_LIST_END
-};
-
-// Another copy owns the mutex: tell the user and hand the desktop back to the
-// first copy's window, minimised or not.
-void DeferToRunningCopy(HANDLE mutex)
-{
-    ReportMessage(IDS_ALREADY_RUNNING, ICON_WARNING);
-    HWND firstCopy = FindWindowA(MAIN_WINDOW_CLASS, 0);
-    if (firstCopy != 0)
-        SetForegroundWindow(firstCopy);
-    CloseHandle(mutex);
-}
-
-bool PassGate()
-{
-    uint32_t osCode = 0;
-    if (!IdentifyOs(SupportedOsCodes, &osCode)) {
-        ReportMessage(IDS_OS_NOT_SUPPORTED, ICON_ERROR);
-        return false;
-    }
-    // An affinity failure has already shown string 6 inside the check.
-    if (!CheckProcessors(REQUIRED_PROCESSOR_FAMILY, osCode)) {
-        ReportMessage(IDS_NOT_ZYPHOR_PROCESSOR, ICON_ERROR);
-        return false;
-    }
-    return true;
-}
 
 void ResetScanState()
 {
@@ -61,23 +29,12 @@ void RunMessageLoop()
 
 }  // namespace
 
-// The exit code is 0 on every path, failures included. Messages shown before
-// the main window exists load their text from this module (instance 0).
+// Called by the runtime's start-up, which the entry point (startup.cpp)
+// hands over to only once this is the one running copy and the OS and
+// processor gate have passed; the mutex is held from there on. The exit code
+// is 0 on every path, failures included.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
-    // Held, never released, for the life of the process: its name is what
-    // tells a later copy that this one runs.
-    HANDLE mutex = CreateMutexA(0, TRUE, "VQBMutex");
-    if (mutex == 0)
-        return 0;
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        DeferToRunningCopy(mutex);
-        return 0;
-    }
-
-    if (!PassGate())
-        return 0;
-
     ResetScanState();
 
     if (!RegisterMainClass(instance)) {
