@@ -212,6 +212,13 @@ namespace {
 // one: the worker sets dialog texts, reads checkboxes and enables the main
 // window around its boxes, all of which this thread must carry out. Posted
 // messages (the worker's notices, input) stay queued for later.
+//
+// Only what Windows 95 and NT 4 have: the wait wakes for sent messages
+// alone, and any PeekMessage call delivers every message sent to this
+// thread before it looks at the queue. PM_NOREMOVE leaves the posted
+// messages and input where they are; they cannot wake this wait, and the
+// sent ones are all answered by the call, so the next wait sleeps until
+// the worker ends or sends again.
 void WaitAnsweringSentMessages(HANDLE worker)
 {
     if (worker == 0)
@@ -221,7 +228,7 @@ void WaitAnsweringSentMessages(HANDLE worker)
         if (woken != WAIT_OBJECT_0 + 1)
             return;  // ended, or the handle cannot be waited on
         MSG message;
-        PeekMessageA(&message, 0, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        PeekMessageA(&message, 0, 0, 0, PM_NOREMOVE);
     }
 }
 
@@ -252,7 +259,10 @@ void RetireLatestWorker()
 
 bool StartWorker(HWND dialog)
 {
-    HANDLE worker = CreateThread(0, 0, ScanWorker, dialog, 0, 0);
+    // Windows 95 and 98 fail the call when there is nowhere to put the
+    // thread id, although nothing here uses it.
+    DWORD threadId = 0;
+    HANDLE worker = CreateThread(0, 0, ScanWorker, dialog, 0, &threadId);
     if (worker == 0)
         return false;
     RetireLatestWorker();
