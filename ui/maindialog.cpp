@@ -43,15 +43,22 @@ INT_PTR InitMainDialog(HWND dialog)
 
 // The thread is created before the buttons switch: its notice 3 is handled
 // only after this command has returned, so a worker that ends at once still
-// leaves the dialog idle.
+// leaves the dialog idle. A Start that reaches the dialog while a stop is
+// being waited for (sent to the waiting thread) is dropped: no scan, no
+// message, no change of state.
 INT_PTR StartScan(HWND dialog)
 {
-    if (!StartWorker(dialog)) {
-        ReportMessage(IDS_WORKER_FAILED, ICON_ERROR);
-        return FALSE;
+    switch (StartWorker(dialog)) {
+    case START_RUNNING:
+        SetScanningState(dialog, true);
+        return TRUE;
+    case START_REFUSED:
+        return TRUE;
+    case START_FAILED:
+        break;
     }
-    SetScanningState(dialog, true);
-    return TRUE;
+    ReportMessage(IDS_WORKER_FAILED, ICON_ERROR);
+    return FALSE;
 }
 
 // The state goes back to idle on the worker's notice 3, which it has posted

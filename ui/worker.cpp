@@ -35,6 +35,12 @@ struct ScanRun {
 // interface thread only.
 std::vector<HANDLE> g_earlierWorkers;
 
+// Set while StopWorkerAndWait waits. The wait answers messages sent to the
+// interface thread, so a Start command can arrive inside it: it must not
+// start a worker while the stop request is still set, nor change the
+// workers the wait is going through.
+bool g_waitingForWorkers = false;
+
 void PostNotice(const ScanRun &run, ScanNotice notice)
 {
     PostMessageA(run.dialog, WM_SCAN_NOTIFY, notice, 0);
@@ -257,24 +263,31 @@ void RetireLatestWorker()
 
 }  // namespace
 
-bool StartWorker(HWND dialog)
+StartResult StartWorker(HWND dialog)
 {
+    if (g_waitingForWorkers)
+        return START_REFUSED;
     // Windows 95 and 98 fail the call when there is nowhere to put the
     // thread id, although nothing here uses it.
     DWORD threadId = 0;
     HANDLE worker = CreateThread(0, 0, ScanWorker, dialog, 0, &threadId);
     if (worker == 0)
-        return false;
+        return START_FAILED;
     RetireLatestWorker();
     g_shared.workerThread = worker;
-    return true;
+    return START_RUNNING;
 }
 
 void StopWorkerAndWait()
 {
+    // A Cancel sent to this thread during another wait waits here too and
+    // leaves the outer wait's mark as it found it.
+    bool insideAnotherWait = g_waitingForWorkers;
+    g_waitingForWorkers = true;
     g_shared.StopRequested = 1;
     WaitAnsweringSentMessages(static_cast<HANDLE>(g_shared.workerThread));
     for (HANDLE worker : g_earlierWorkers)
         WaitAnsweringSentMessages(worker);
     g_shared.StopRequested = 0;
+    g_waitingForWorkers = insideAnotherWait;
 }

@@ -197,6 +197,14 @@ private:
     HANDLE thread_;
 };
 
+double FileTimeMs(const FILETIME &time)
+{
+    ULARGE_INTEGER units;
+    units.LowPart = time.dwLowDateTime;
+    units.HighPart = time.dwHighDateTime;
+    return static_cast<double>(units.QuadPart) / 10000.0;
+}
+
 double MillisecondsSince(LARGE_INTEGER start)
 {
     LARGE_INTEGER now, frequency;
@@ -768,8 +776,76 @@ TEST_F(UiTest, CancelAtVaryingMomentsNeverHangsOrLosesANotice)
                 kCancels, sawDriveText, finishedFirst, longestWaitMs, totalWaitMs / kCancels);
 }
 
+// The worker owns the progress bar, so only the worker can carry out what
+// reaches the bar: it does so as it walks, not only once the walk is over.
+// A repaint request is met during the walk of L:; then a message posted to
+// the bar is handled while no footer is written and no box is up, and its
+// handler holds the worker there while the test looks.
+const UINT kBarPing = WM_APP + 7;
+WNDPROC g_barProc = 0;
+HANDLE g_barPinged = 0;
+HANDLE g_barResume = 0;
+
+LRESULT CALLBACK HoldingBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kBarPing) {
+        SetEvent(g_barPinged);
+        WaitForSingleObject(g_barResume, 20000);
+        return 0;
+    }
+    return CallWindowProcA(g_barProc, bar, message, wParam, lParam);
+}
+
+TEST_F(UiTest, WorkerHandlesTheBarsMessagesWhileItWalks)
+{
+    TickOnly({"L:"});
+    g_barPinged = CreateEventA(0, TRUE, FALSE, 0);
+    g_barResume = CreateEventA(0, TRUE, FALSE, 0);
+    struct Resume {
+        ~Resume() { SetEvent(g_barResume); }
+    } resumeOnEveryWayOut;
+    size_t openedBefore = OpenedDocuments().size();
+    BoxAnswerer answerer;
+
+    Click(IDC_START);
+    HANDLE worker = LatestWorker();
+    ASSERT_TRUE(PumpUntil([] { return ProgressBar() != 0 && ItemText(IDC_DRIVE_TEXT) == "L:"; },
+                          kStateTimeoutMs));
+    HWND bar = ProgressBar();
+    g_barProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HoldingBarProc)));
+    ASSERT_TRUE(g_barProc != 0);
+
+    ASSERT_TRUE(InvalidateRect(bar, 0, TRUE));
+    RECT update;
+    EXPECT_TRUE(PumpUntil([&] { return !GetUpdateRect(bar, &update, FALSE); }, kStateTimeoutMs))
+        << "the bar was not repainted";
+    ASSERT_TRUE(PostMessageA(bar, kBarPing, 0, 0));
+    ASSERT_TRUE(PumpUntil([] { return WaitForSingleObject(g_barPinged, 0) == WAIT_OBJECT_0; },
+                          kStateTimeoutMs))
+        << "the message posted to the bar was not handled";
+    // The worker is held inside the bar's procedure: still in the walk.
+    EXPECT_FALSE(WorkerEnded(worker));
+    EXPECT_EQ(0u, answerer.Count());
+    EXPECT_TRUE(FindMessageBox() == 0);
+    std::string document = LastDocument(ReadWholeFile("Brindlog.html"));
+    EXPECT_TRUE(Contains(document, "Scan Drive L: ")) << document;
+    EXPECT_FALSE(Contains(document, "Scanning Completed")) << document;
+
+    SetEvent(g_barResume);
+    ASSERT_TRUE(answerer.WaitForBoxes(1, kBoxTimeoutMs));
+    EXPECT_EQ(kCompleted, answerer.Boxes()[0].text);
+    ASSERT_TRUE(PumpUntil([&] { return WorkerEnded(worker) && IsIdle() &&
+                                       OpenedDocuments().size() > openedBefore; },
+                          kStateTimeoutMs));
+    CloseHandle(g_barPinged);
+    CloseHandle(g_barResume);
+    g_barPinged = g_barResume = 0;
+}
+
 // A Start while the previous worker still shows its completion box: the
-// earlier worker's handle is kept and waited for, then let go.
+// earlier worker's handle is kept and waited for, then let go. A Start
+// that reaches the dialog during that wait is dropped, and the wait sleeps.
 TEST_F(UiTest, EarlierWorkerInItsLastStepsIsStillWaitedFor)
 {
     TickOnly({"M:"});
@@ -795,17 +871,30 @@ TEST_F(UiTest, EarlierWorkerInItsLastStepsIsStillWaitedFor)
     ASSERT_NE(first, second);
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(first, 0));
 
-    // The second scan stops at once; the first is let go only later.
+    // The second scan stops at once; the first is let go only later. In
+    // between, another thread sends a Start to the waiting dialog: it is
+    // answered inside the wait (the box is let go only after it) and must
+    // start nothing. Messages posted meanwhile stay queued without making
+    // the wait spin.
     struct Release {
         HANDLE event;
+        bool stopStillRequested;
         static DWORD WINAPI Later(LPVOID self)
         {
-            Sleep(700);
-            SetEvent(static_cast<Release *>(self)->event);
+            Release *release = static_cast<Release *>(self);
+            Sleep(300);
+            SendMessageA(Dialog(), WM_COMMAND, IDC_START, 0);
+            release->stopStillRequested = g_shared.StopRequested.load() != 0;
+            Sleep(400);
+            SetEvent(release->event);
             return 0;
         }
-    } releaser = {release};
+    } releaser = {release, false};
     HANDLE timer = CreateThread(0, 0, Release::Later, &releaser, 0, 0);
+    for (int i = 0; i < 5; ++i)
+        PostMessageA(Dialog(), WM_NULL, 0, 0);
+    FILETIME created, ended, kernelBefore, userBefore, kernelAfter, userAfter;
+    ASSERT_TRUE(GetThreadTimes(GetCurrentThread(), &created, &ended, &kernelBefore, &userBefore));
     LARGE_INTEGER cancelStart;
     QueryPerformanceCounter(&cancelStart);
     {
@@ -813,15 +902,25 @@ TEST_F(UiTest, EarlierWorkerInItsLastStepsIsStillWaitedFor)
         Click(IDC_CANCEL);
     }
     double waitMs = MillisecondsSince(cancelStart);
+    ASSERT_TRUE(GetThreadTimes(GetCurrentThread(), &created, &ended, &kernelAfter, &userAfter));
     EXPECT_TRUE(WorkerEnded(second));
     EXPECT_TRUE(WorkerEnded(first)) << "Cancel returned before the earlier worker ended";
     EXPECT_GE(waitMs, 500.0);
     WaitForSingleObject(timer, INFINITE);
     CloseHandle(timer);
+    EXPECT_TRUE(releaser.stopStillRequested) << "the Start was not answered during the wait";
+    EXPECT_EQ(second, LatestWorker()) << "a Start during the wait started a worker";
+    EXPECT_EQ(0u, g_shared.StopRequested.load());
+    double busyMs = (FileTimeMs(kernelAfter) - FileTimeMs(kernelBefore)) +
+                    (FileTimeMs(userAfter) - FileTimeMs(userBefore));
+    std::printf("[ wait ] Cancel waited %.0f ms, busy for %.0f ms of it\n", waitMs, busyMs);
+    EXPECT_LT(busyMs, waitMs / 10) << "the wait kept the processor busy";
 
     ASSERT_TRUE(answerer.WaitForBoxes(2, kBoxTimeoutMs));
     ASSERT_TRUE(PumpUntil(IsIdle, kStateTimeoutMs));
+    PumpMessagesFor(300);
     std::vector<SeenBox> boxes = answerer.Boxes();
+    ASSERT_EQ(2u, boxes.size()) << boxes.back().text;
     EXPECT_EQ(kCompleted, boxes[0].text);
     EXPECT_EQ(kCanceled, boxes[1].text);
     ASSERT_TRUE(PumpUntil([&] { return OpenedDocuments().size() == openedBefore + 1; }, kStateTimeoutMs));
