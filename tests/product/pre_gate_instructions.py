@@ -56,7 +56,7 @@ MUST_REACH = ("IdentifyOs(", "CheckProcessors(", "IdentifyProcessor(", "ReportMe
 ALLOWED = set("""
 aaa aad aam aas adc add and arpl bound bsf bsr bt btc btr bts call cbw cdq
 clc cld cli clts cmc cmp cmpsb cmpsw cmpsd cwd cwde daa das dec div enter
-hlt idiv imul in inc insb insw insd int int1 int3 into iret iretd
+hlt idiv imul in inc insb insw insd int int3 into iret iretd
 ja jae jb jbe jcxz jecxz je jg jge jl jle jmp jne jno jnp jns jo jp js
 lahf lar lds lea leave les lfs lgdt lgs lidt lldt lmsw lodsb lodsw lodsd
 loop loope loopne lsl lss ltr ljmp lcall
@@ -311,12 +311,16 @@ def xd_table_is_empty(image, link):
 
 
 def no_key_destructor_registered(image, link, reached):
-    """tlsthrd.o calls the destructors that __mingwthr_key_dtor has put on its
-    list (kept in zero-filled data). If nothing that runs before the gate can
-    reach __mingwthr_key_dtor, the list is empty until the gate has passed."""
-    addr = link.symbols.get("__mingwthr_key_dtor")
-    if addr is not None and addr in reached:
-        return "__mingwthr_key_dtor is reachable before the gate"
+    """tlsthrd.o calls the destructors that ___w64_mingwthr_add_key_dtor (and
+    __mingwthr_key_dtor, which calls it) put on its list, which is kept in
+    zero-filled data. If nothing that runs before the gate can reach either,
+    the list is empty until the gate has passed."""
+    adders = ("___w64_mingwthr_add_key_dtor", "__mingwthr_key_dtor")
+    if not any(name in link.symbols for name in adders):
+        return "the map does not show the functions that register destructors"
+    for name in adders:
+        if link.symbols.get(name) in reached:
+            return "%s is reachable before the gate" % name
     return None
 
 

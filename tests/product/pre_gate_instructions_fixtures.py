@@ -6,11 +6,11 @@
 Takes a built program that passes the check and patches copies of it in
 memory, one fault per case: an instruction the i386 lacks at the entry
 point, deep in the gate, and in a TLS callback; CPUID outside its helper,
-and the helper called from elsewhere;
-an indirect call; a call that makes a guarded indirect call unsafe; an entry
-point that is the runtime's own. Each copy must fail with the expected
-finding at the patched place, and the unpatched image must pass. Exit code 0
-when every case holds.
+and the helper called from elsewhere; an indirect call; a call, and a table
+entry, that make a guarded indirect call unsafe; a pseudo-relocation of
+reached code; an entry point that is the runtime's own. Each copy must fail
+with the expected finding at the patched place, and the unpatched image
+must pass. Exit code 0 when every case holds.
 """
 
 import os
@@ -41,7 +41,8 @@ def main(argv):
     with open(argv[1], "rb") as f:
         original = f.read()
     with open(argv[2], encoding="utf-8", errors="replace") as f:
-        link = checker.LinkMap(f.read())
+        map_text = f.read()
+    link = checker.LinkMap(map_text)
     image = checker.Image(original)
 
     entry = image.entry
@@ -74,7 +75,7 @@ def main(argv):
     if key_dtor is not None:
         cases.append(("a thread key destructor registered before the gate",
                       [(entry, call_rel32(entry, key_dtor))],
-                      "__mingwthr_key_dtor is reachable", None))
+                      "key_dtor is reachable before the gate", None))
 
     failures = []
 
@@ -104,6 +105,46 @@ def main(argv):
         failures.append("entry point moved to the runtime's start-up: got %s" % findings[:4])
     else:
         print("ok   entry point moved to the runtime's start-up")
+
+    # A thread-local initialiser in the table the TLS callback walks: the
+    # slot after .CRT$XDA holds a function, and the map's .CRT$XDZ moves one
+    # slot on to take it in.
+    xda = [i for i in link.inputs if i[2] == ".CRT$XDA"]
+    xdz = [i for i in link.inputs if i[2] == ".CRT$XDZ"]
+    if len(xda) == 1 and len(xdz) == 1:
+        slot = xda[0][0] + 4
+        data = bytearray(original)
+        struct.pack_into("<I", data, image.offset(slot), entry)
+        moved = checker.LinkMap(map_text.replace(
+            "0x%08x" % xdz[0][0], "0x%08x" % (xdz[0][0] + 4)))
+        findings = run(data, moved)
+        if not any(".CRT$XD holds thread-local initialisers" in f for f in findings):
+            failures.append("initialiser in .CRT$XD: got %s" % findings[:4])
+        else:
+            print("ok   a thread-local initialiser in the table the TLS callback walks")
+    else:
+        failures.append("the map shows no single .CRT$XDA and .CRT$XDZ")
+
+    # A runtime pseudo-relocation that patches the entry point's code: a
+    # list of one entry written into the data section, and the map's list
+    # symbols pointing at it.
+    data_section = next((s for s in image.sections if s[0] == ".data"), None)
+    if data_section is not None:
+        where = image.base + data_section[1] + 0x100
+        entries = struct.pack("<3I", 0, 0, 1) + struct.pack("<3I", 0, entry - image.base, 32)
+        data = bytearray(original)
+        off = image.offset(where)
+        data[off:off + len(entries)] = entries
+        relinked = checker.LinkMap(map_text)
+        relinked.symbols["__RUNTIME_PSEUDO_RELOC_LIST__"] = where
+        relinked.symbols["__RUNTIME_PSEUDO_RELOC_LIST_END__"] = where + len(entries)
+        findings = run(data, relinked)
+        if not any(f.startswith("0x%08x " % entry) and "pseudo-relocation" in f for f in findings):
+            failures.append("pseudo-relocation of the entry point: got %s" % findings[:4])
+        else:
+            print("ok   a runtime pseudo-relocation that patches the entry point")
+    else:
+        failures.append("the image has no .data section")
 
     for f in failures:
         print("FAIL " + f)
