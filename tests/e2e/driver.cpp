@@ -8,6 +8,9 @@
 //       a second copy beside a minimised first one
 //   brindle_e2e_driver refused PROGRAM ID...
 //       start-up shows exactly the boxes ID... and ends
+//   brindle_e2e_driver scan-cancel-scan PROGRAM DRIVE LARGE_DRIVE
+//       scans DRIVE to completion, cancels a scan of LARGE_DRIVE while it
+//       runs, scans DRIVE again, then File > Exit
 //   brindle_e2e_driver stop-during-scan PROGRAM DRIVE close|exit
 //       closes the main window (close box or File > Exit) while DRIVE is
 //       being scanned
@@ -300,32 +303,135 @@ bool ExpectExitCodeZero(Program &program, const char *what)
     return true;
 }
 
-// One complete scan of `drive`: the completion box with the window title as
-// its caption, back to idle, then File > Exit.
+// Starts the program and waits for its main dialog. False (the program
+// abandoned) when it shows no main window.
+bool StartToMainDialog(const char *path, Program &program, HWND &mainWindow, HWND &dialog)
+{
+    if (!Start(path, program))
+        return false;
+    mainWindow = WaitForMainWindow(program);
+    dialog = mainWindow != 0 ? MainDialogOf(mainWindow) : 0;
+    if (dialog == 0)
+        Abandon(program);
+    return dialog != 0;
+}
+
+// One complete scan of `drive` alone in a running program: the completion
+// box with the window title as its caption, then Start shown again.
+bool ScanToCompletion(const Program &program, HWND dialog, const char *drive)
+{
+    if (!TickOnly(dialog, drive))
+        return false;
+    Press(dialog, IDC_START);
+    if (!ExpectBox(program, IDS_SCAN_COMPLETED, TableText(IDS_WINDOW_TITLE), SCAN_TIMEOUT_MS))
+        return false;
+    if (!WaitUntilVisible(GetDlgItem(dialog, IDC_START), 5000)) {
+        Fail("Start is not shown again after the scan");
+        return false;
+    }
+    return true;
+}
+
+// Starts a scan of `drive` alone and waits until the worker shows the
+// drive's label, that is, walks the drive.
+bool StartScanOf(HWND dialog, const char *drive)
+{
+    if (!TickOnly(dialog, drive))
+        return false;
+    Press(dialog, IDC_START);
+    HWND driveText = GetDlgItem(dialog, IDC_DRIVE_TEXT);
+    for (DWORD waited = 0; waited <= START_TIMEOUT_MS; waited += 10) {
+        if (_stricmp(TextOf(driveText).c_str(), drive) == 0)
+            return true;
+        Sleep(10);
+    }
+    Fail("the scan of %s did not start", drive);
+    return false;
+}
+
+// File > Exit after a finished scan: the program ends with exit code 0.
+bool ExitAfterScan(Program &program, HWND mainWindow)
+{
+    // Give the worker its last step, handing the log to the shell.
+    Sleep(500);
+    PostMessageA(mainWindow, WM_COMMAND, IDM_EXIT, 0);
+    return ExpectExitCodeZero(program, "after File > Exit");
+}
+
+// One complete scan of `drive`, then File > Exit.
 bool RunScan(const char *path, const char *drive)
 {
     Program program = {};
-    if (!Start(path, program))
+    HWND mainWindow = 0;
+    HWND dialog = 0;
+    if (!StartToMainDialog(path, program, mainWindow, dialog))
         return false;
-    HWND mainWindow = WaitForMainWindow(program);
-    bool good = mainWindow != 0;
-    HWND dialog = good ? MainDialogOf(mainWindow) : 0;
-    good = good && TickOnly(dialog, drive);
-    if (good) {
-        Press(dialog, IDC_START);
-        good = ExpectBox(program, IDS_SCAN_COMPLETED, TableText(IDS_WINDOW_TITLE),
-                         SCAN_TIMEOUT_MS);
+    bool good = ScanToCompletion(program, dialog, drive) && ExitAfterScan(program, mainWindow);
+    Abandon(program);
+    return good;
+}
+
+// The label of the drive table's last entry (the last shown checkbox).
+std::string LastDriveLabel(HWND dialog)
+{
+    std::string last;
+    for (int slot = 0; slot <= IDC_LAST_DRIVE_CHECK - IDC_FIRST_DRIVE_CHECK; ++slot) {
+        if (IsWindowVisible(GetDlgItem(dialog, IDC_FIRST_DRIVE_CHECK + slot)))
+            last = TextOf(GetDlgItem(dialog, IDC_FIRST_DRIVE_LABEL + slot));
+    }
+    return last;
+}
+
+// Cancel while `drive` is being scanned: the dialog waits for the worker,
+// clears the drive text and returns to idle. The worker sees the stop inside
+// the drive and goes on to the table's next entry, where it posts the
+// "cancelled" notice; when the drive is the table's last entry there is no
+// next pass, and so no box.
+bool CancelDuringScan(const Program &program, HWND dialog, const char *drive)
+{
+    bool boxExpected = _stricmp(LastDriveLabel(dialog).c_str(), drive) != 0;
+    if (!StartScanOf(dialog, drive))
+        return false;
+    DWORD before = GetTickCount();
+    Press(dialog, IDC_CANCEL);
+    bool good = true;
+    if (boxExpected) {
+        good = ExpectBox(program, IDS_SCAN_CANCELED, 0, EXIT_TIMEOUT_MS);
+    } else {
+        SeenBox box;
+        if (WaitForBox(program, 1000, box)) {
+            Fail("cancelling the table's last drive shows \"%s\"", box.text.c_str());
+            Answer(box);
+            good = false;
+        }
     }
     if (good && !WaitUntilVisible(GetDlgItem(dialog, IDC_START), 5000)) {
-        Fail("Start is not shown again after the scan");
+        Fail("Start is not shown again after Cancel");
         good = false;
     }
-    if (good) {
-        // Give the worker its last step, handing the log to the shell.
-        Sleep(500);
-        PostMessageA(mainWindow, WM_COMMAND, IDM_EXIT, 0);
-        good = ExpectExitCodeZero(program, "after File > Exit");
+    if (good && !TextOf(GetDlgItem(dialog, IDC_DRIVE_TEXT)).empty()) {
+        Fail("the drive text still says \"%s\" after Cancel",
+             TextOf(GetDlgItem(dialog, IDC_DRIVE_TEXT)).c_str());
+        good = false;
     }
+    if (good)
+        Note("Cancel during the scan of %s: idle again after %lu ms, %s", drive,
+             GetTickCount() - before, boxExpected ? "after the box" : "no box");
+    return good;
+}
+
+// A scan of `drive` to completion, a scan of `largeDrive` cancelled while it
+// runs, a second complete scan of `drive`, then File > Exit.
+bool RunScanCancelScan(const char *path, const char *drive, const char *largeDrive)
+{
+    Program program = {};
+    HWND mainWindow = 0;
+    HWND dialog = 0;
+    if (!StartToMainDialog(path, program, mainWindow, dialog))
+        return false;
+    bool good = ScanToCompletion(program, dialog, drive) &&
+                CancelDuringScan(program, dialog, largeDrive) &&
+                ScanToCompletion(program, dialog, drive) && ExitAfterScan(program, mainWindow);
     Abandon(program);
     return good;
 }
@@ -428,25 +534,11 @@ bool RunRefused(const char *path, const std::vector<unsigned> &ids)
 bool RunStopDuringScan(const char *path, const char *drive, bool byMenu)
 {
     Program program = {};
-    if (!Start(path, program))
+    HWND mainWindow = 0;
+    HWND dialog = 0;
+    if (!StartToMainDialog(path, program, mainWindow, dialog))
         return false;
-    HWND mainWindow = WaitForMainWindow(program);
-    bool good = mainWindow != 0;
-    HWND dialog = good ? MainDialogOf(mainWindow) : 0;
-    good = good && TickOnly(dialog, drive);
-    if (good) {
-        Press(dialog, IDC_START);
-        // The worker shows the drive's label while it walks the drive.
-        HWND driveText = GetDlgItem(dialog, IDC_DRIVE_TEXT);
-        good = false;
-        for (DWORD waited = 0; waited <= START_TIMEOUT_MS && !good; waited += 10) {
-            good = _stricmp(TextOf(driveText).c_str(), drive) == 0;
-            if (!good)
-                Sleep(10);
-        }
-        if (!good)
-            Fail("the scan of %s did not start", drive);
-    }
+    bool good = StartScanOf(dialog, drive);
     if (good) {
         DWORD before = GetTickCount();
         if (byMenu)
@@ -582,7 +674,7 @@ int PrintOsVersion()
 
 int Usage()
 {
-    printf("usage: brindle_e2e_driver scan|second-copy|refused|stop-during-scan|record|pose|os-version ...\n");
+    printf("usage: brindle_e2e_driver scan|scan-cancel-scan|second-copy|refused|stop-during-scan|record|pose|os-version ...\n");
     return 2;
 }
 
@@ -601,6 +693,8 @@ int main(int argc, char **argv)
         return Record(argv[2], argv[3]);
     if (scenario == "scan" && argc == 4) {
         good = RunScan(program, argv[3]);
+    } else if (scenario == "scan-cancel-scan" && argc == 5) {
+        good = RunScanCancelScan(program, argv[3], argv[4]);
     } else if (scenario == "second-copy" && argc == 3) {
         good = RunSecondCopy(program);
     } else if (scenario == "refused" && argc >= 4) {

@@ -64,10 +64,10 @@ check_os_version() {
 }
 check_os_version
 
-case $scenario in
-scan)
-    # A chain of folders with at most one catalogued library in each, so
-    # that the log's order does not depend on the order of a listing.
+# Drive M: as a chain of folders with at most one catalogued library in
+# each, so that the log's order does not depend on the order of a listing.
+fill_chain_drive() {
+    local m
     m=$(drive_folder m)
     mkdir -p "$m/Apps/Viewer/Old/Legacy"
     cp "$examples/Apps/Viewer/brdcodec.dll" "$m/"
@@ -75,6 +75,11 @@ scan)
     cp "$examples/Apps/Viewer/brdfont.dll" "$m/Apps/Viewer/"
     cp "$examples/Shared/brdplain.dll" "$m/Apps/Viewer/Old/"
     cp "$examples/Shared/brdlegacy.dll" "$m/Apps/Viewer/Old/Legacy/"
+}
+
+case $scenario in
+scan)
+    fill_chain_drive
     record_html_opener
     rm -f "$log" opened.txt
 
@@ -119,6 +124,51 @@ stop_during_scan)
         ! grep -q 'Scanning Completed' "$log" || fail "$how: the scan ran to its end before the close"
         echo "$how: the log ends with the stopped footer"
     done
+    ;;
+relay)
+    # Every call the program makes, seen in Wine's relay trace over one run
+    # that scans M:, cancels a scan of the large drive L: and scans M: again.
+    # L: comes before M: in the drive table, so the cancelled scan goes on to
+    # M:'s entry and the "cancelled" box is shown too.
+    fill_chain_drive
+    bash "$(dirname "$0")/make-large-drive.sh" "$(drive_folder l)" "$examples/Apps/Viewer/brdcodec.dll"
+    record_html_opener
+    rm -f "$log" opened.txt
+    # The traced functions: every DLL the program imports, with kernelbase
+    # and ntdll, where some of kernel32's exports lead. Only calls made from
+    # the demo's module are written (Wine's own default list of modules not
+    # to trace from is removed, or it would take precedence), and nothing is
+    # left out by name (the default leaves out the critical sections).
+    debug_key='HKCU\Software\Wine\Debug'
+    "$BRINDLE_WINE" reg add "$debug_key" /v RelayInclude /f \
+        /d 'kernel32.*;kernelbase.*;ntdll.*;user32.*;gdi32.*;comctl32.*;shell32.*;version.*;msvcrt.*;advapi32.*' >/dev/null
+    "$BRINDLE_WINE" reg add "$debug_key" /v RelayExclude /d 'none.none' /f >/dev/null
+    "$BRINDLE_WINE" reg add "$debug_key" /v RelayFromInclude \
+        /d brindlemark-simulated-cpu-demo.exe /f >/dev/null
+    "$BRINDLE_WINE" reg delete "$debug_key" /v RelayFromExclude /f >/dev/null 2>&1 || true
+    wineserver -w
+    trace=$WINEPREFIX/relay-trace.txt
+    # +pid names each line's process, +loaddll where the program was loaded.
+    WINEDEBUG=+pid,+relay,+loaddll driver scan-cancel-scan "$demo" M: L: 2>"$trace" ||
+        fail "the run under the relay trace failed (trace: $trace)"
+    echo "relay trace: $(wc -l <"$trace") lines, $(wc -c <"$trace") bytes"
+    # Three documents in the log: complete, stopped, complete.
+    footers=$(grep -o 'Scanning Completed\|Scan Incomplete - Stopped by user\.' "$log" | tr '\n' '|')
+    [ "$footers" = 'Scanning Completed|Scan Incomplete - Stopped by user.|Scanning Completed|' ] ||
+        fail "the log's footers are \"$footers\""
+    echo "the log holds a complete, a stopped and a complete scan"
+    here=$(cd "$(dirname "$0")" && pwd)
+    # The least the run must show: three workers; two complete walks of
+    # M:'s five folders; the OS version read; two completion boxes and the
+    # cancelled box; the log handed to the shell twice.
+    /usr/bin/python3 "$here/check_relay.py" --trace "$trace" \
+        --exe "$BRINDLE_C_DIR/brindlemark-simulated-cpu-demo.exe" \
+        --system-dir "$WINEPREFIX/drive_c/windows/system32" \
+        --table "$here/../product/win-targets.tsv" \
+        --exceptions "$here/../product/import-exceptions.tsv" \
+        --expect CreateThread=3 --expect FindFirstFileA=10 --expect GetVersionExA=1 \
+        --expect MessageBoxA=3 --expect ShellExecuteA=2 ||
+        fail "the relay trace check failed (trace: $trace)"
     ;;
 *)
     fail "unknown scenario $scenario"
