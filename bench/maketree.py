@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Writes the scan benchmark's tree on the host, in a folder that run.sh
 maps as a Wine drive.
 
