@@ -415,7 +415,7 @@ bool CancelDuringScan(const Program &program, HWND dialog, const char *drive)
         good = false;
     }
     if (good)
-        Note("Cancel during the scan of %s: idle again after %lu ms, %s", drive,
+        Note("Cancel while %s was scanned: idle again after %lu ms, %s", drive,
              GetTickCount() - before, boxExpected ? "after the box" : "no box");
     return good;
 }
