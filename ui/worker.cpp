@@ -1,7 +1,9 @@
 // The scan worker: one thread per scan, from reading the ticks to handing
 // the finished log to the shell. It is the one place that joins the scan
-// engine, the log and the dialog, and it talks to the dialog only by posting
-// notices and setting its three controls.
+// engine, the log and the dialog. It reaches the dialog in three ways only:
+// it reads the drive checkboxes' ticks when it starts, it shows and sets
+// the texts of the drive text, "LogFile:" and log path controls, and it
+// posts notices. Its progress bar is its own window, on the main window.
 #include "ui/worker.h"
 
 #include <commctrl.h>

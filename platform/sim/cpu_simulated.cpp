@@ -4,9 +4,10 @@
 
 // A stand-in for the processor, so that the program can be shown on a
 // machine whose processors would not pass the gate: every processor reads
-// as an "UlvaronChips" of family 15. The flags register is simulated too,
-// with the alignment-check and identification bits changeable, so the gate
-// finds CPUID; the real register is never touched.
+// as an "UlvaronChips" of family 15. The flags register is simulated too:
+// a plain word that reads back whatever was last written, so every bit is
+// changeable, the alignment-check and identification bits among them, and
+// the gate finds CPUID. The real register is never touched.
 
 namespace {
 

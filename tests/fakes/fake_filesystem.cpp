@@ -261,12 +261,6 @@ void FakeFsOnOpened(const char *pattern, std::function<void()> action)
     g_openedActions[Fold(pattern)] = std::move(action);
 }
 
-void FakeFsThrowWhenListed(const char *entryPath)
-{
-    const std::string path = entryPath;
-    FakeFsOnListed(entryPath, [path] { throw std::runtime_error("fake fault listing " + path); });
-}
-
 int FakeFsListingsOpened()
 {
     return g_listings;

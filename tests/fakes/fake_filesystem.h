@@ -54,9 +54,6 @@ void FakeFsOnListed(const char *entryPath, std::function<void()> action);
 // to be opened, before it succeeds or fails.
 void FakeFsOnOpened(const char *pattern, std::function<void()> action);
 
-// FakeFsOnListed with an action that throws std::runtime_error.
-void FakeFsThrowWhenListed(const char *entryPath);
-
 // Counters since the last reset.
 int FakeFsListingsOpened();                     // DirSearchFirst calls, failed ones included
 int FakeFsListingsOpened(const char *pattern);  // those for one pattern (any letter case)
