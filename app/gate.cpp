@@ -38,13 +38,13 @@ bool FlagBitChanges(uint32_t saved, uint32_t bit)
 
 bool IdentifiesAs(uint32_t requiredFamily)
 {
-    uint32_t result = 0;
-    IdentifyProcessor(&result);
-    return ProcessorFamily(result) == requiredFamily;
+    return ProcessorFamily(IdentifyProcessor()) == requiredFamily;
 }
 
-}  // namespace
-
+// The code table alone, tried from the top with unsigned comparisons.
+// Stores the code and returns true when a row matches (code 100 included);
+// returns false, leaving *code untouched, when none does (platform 1 above
+// 4.0 with a minor version other than 10 and 90; platform 2 from major 6).
 bool OsCodeFor(uint32_t platformId, uint32_t major, uint32_t minor, uint32_t *code)
 {
     if (platformId == PLATFORM_WIN32_WINDOWS) {
@@ -70,6 +70,8 @@ bool OsCodeFor(uint32_t platformId, uint32_t major, uint32_t minor, uint32_t *co
     *code = OS_CODE_OTHER;
     return true;
 }
+
+}  // namespace
 
 bool IdentifyOs(const uint32_t *supportedCodes, uint32_t *code)
 {
@@ -135,7 +137,7 @@ bool CheckProcessors(uint32_t requiredFamily, uint32_t osCode)
     return visited != 0 && visited == reported;
 }
 
-void IdentifyProcessor(uint32_t *result)
+uint32_t IdentifyProcessor()
 {
     uint32_t saved = ReadFlagsRegister();
     uint32_t found;
@@ -165,5 +167,5 @@ void IdentifyProcessor(uint32_t *result)
     }
 
     WriteFlagsRegister(saved);
-    *result = found;
+    return found;
 }

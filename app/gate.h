@@ -30,12 +30,6 @@ enum {
     CPU_RESULT_NOT_QUALIFIED = 0x100       // other vendor, or highest leaf exactly 1
 };
 
-// The code table alone, tried from the top with unsigned comparisons.
-// Stores the code and returns true when a row matches (code 100 included);
-// returns false, leaving *code untouched, when none does (platform 1 above
-// 4.0 with a minor version other than 10 and 90; platform 2 from major 6).
-bool OsCodeFor(uint32_t platformId, uint32_t major, uint32_t minor, uint32_t *code);
-
 // Reads the version information (the extended record, then the basic one),
 // stores the OS code through `code` when the table gives one, and returns
 // true when that code is in `supportedCodes`, a list ended by
@@ -55,11 +49,11 @@ bool IdentifyOs(const uint32_t *supportedCodes, uint32_t *code);
 // other failures.
 bool CheckProcessors(uint32_t requiredFamily, uint32_t osCode);
 
-// Identifies the processor the thread runs on: stores its signature (EAX of
+// Identifies the processor the thread runs on: returns its signature (EAX of
 // CPUID leaf 1), or one of the pseudo-results above, or the highest standard
 // leaf itself when that is below 1 as a signed number. The flags register is
-// as before when it returns. Always succeeds.
-void IdentifyProcessor(uint32_t *result);
+// as before when it returns.
+uint32_t IdentifyProcessor();
 
 // The family field of an identification result, bits 8 to 11.
 inline uint32_t ProcessorFamily(uint32_t result)

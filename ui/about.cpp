@@ -1,6 +1,10 @@
 // The About box (template 109): product name, version and copyright.
+#include "ui/about.h"
+
+#include <windows.h>
+
 #include "app/resources/resource.h"
-#include "ui/menu.h"
+#include "app/shared.h"
 
 namespace {
 
@@ -24,8 +28,6 @@ INT_PTR OnAboutCommand(HWND dialog, WPARAM wParam)
     }
 }
 
-}  // namespace
-
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
@@ -36,4 +38,12 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     default:
         return FALSE;
     }
+}
+
+}  // namespace
+
+void ShowAboutBox()
+{
+    DialogBoxParamA(static_cast<HINSTANCE>(g_shared.instance), MAKEINTRESOURCEA(IDD_ABOUT),
+                    static_cast<HWND>(g_shared.mainWindow), AboutDialogProc, 0);
 }

@@ -13,6 +13,7 @@
 namespace {
 
 const size_t MAX_DRIVES = 26;
+const size_t LETTER_LIST_SIZE = MAX_DRIVES + 1;  // one letter per drive and the terminator
 
 void AppendLetter(char *letters, char letter)
 {
@@ -40,9 +41,11 @@ uint32_t FillEntries(uint32_t first, const char *letters, int32_t selected)
     return i;
 }
 
-}  // namespace
-
-bool ListDrives(char fixedLetters[27], char otherLetters[27])
+// Fills the two letter lists (both empty on entry) with the fixed drives and
+// with the removable, network and CD-ROM drives, in letter order. True when
+// at least one fixed drive was found; the other list is filled in either
+// case.
+bool ListDrives(char fixedLetters[LETTER_LIST_SIZE], char otherLetters[LETTER_LIST_SIZE])
 {
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         char root[4];
@@ -64,10 +67,28 @@ bool ListDrives(char fixedLetters[27], char otherLetters[27])
     return fixedLetters[0] != '\0';
 }
 
+// Fills the allocated table, fixed drives ticked and the others not, and
+// shows, ticks and labels one checkbox per entry.
+void FillDriveTable(HWND dialog, const char *fixedLetters, const char *otherLetters)
+{
+    uint32_t next = FillEntries(0, fixedLetters, 1);
+    FillEntries(next, otherLetters, 0);
+
+    const DriveTable &table = g_shared.drives;
+    for (uint32_t i = 0; i < table.count; ++i) {
+        const DriveEntry &entry = table.entries[i];
+        ShowWindow(GetDlgItem(dialog, entry.checkboxId), SW_SHOW);
+        CheckDlgButton(dialog, entry.checkboxId, entry.selected ? BST_CHECKED : BST_UNCHECKED);
+        SetDlgItemTextA(dialog, entry.labelId, entry.label);
+    }
+}
+
+}  // namespace
+
 void BuildDriveTable(HWND dialog)
 {
-    char fixedLetters[MAX_DRIVES + 1] = "";
-    char otherLetters[MAX_DRIVES + 1] = "";
+    char fixedLetters[LETTER_LIST_SIZE] = "";
+    char otherLetters[LETTER_LIST_SIZE] = "";
     // Removable and network drives alone are not enough to offer a scan.
     if (!ListDrives(fixedLetters, otherLetters)) {
         ReportMessage(IDS_NO_HARD_DISKS, ICON_ERROR);
@@ -85,18 +106,4 @@ void BuildDriveTable(HWND dialog)
     g_shared.drives.entries = static_cast<DriveEntry *>(block);
     g_shared.drives.count = static_cast<uint32_t>(count);
     FillDriveTable(dialog, fixedLetters, otherLetters);
-}
-
-void FillDriveTable(HWND dialog, const char *fixedLetters, const char *otherLetters)
-{
-    uint32_t next = FillEntries(0, fixedLetters, 1);
-    FillEntries(next, otherLetters, 0);
-
-    const DriveTable &table = g_shared.drives;
-    for (uint32_t i = 0; i < table.count; ++i) {
-        const DriveEntry &entry = table.entries[i];
-        ShowWindow(GetDlgItem(dialog, entry.checkboxId), SW_SHOW);
-        CheckDlgButton(dialog, entry.checkboxId, entry.selected ? BST_CHECKED : BST_UNCHECKED);
-        SetDlgItemTextA(dialog, entry.labelId, entry.label);
-    }
 }

@@ -14,17 +14,7 @@ enum ScanNotice {
 // window.
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Fills the two letter lists (room for 26 letters and a terminator each,
-// both empty on entry) with the fixed drives and with the removable,
-// network and CD-ROM drives, in letter order. True when at least one fixed
-// drive was found; the other list is filled in either case.
-bool ListDrives(char fixedLetters[27], char otherLetters[27]);
-
 // Builds the shared drive table once, when the dialog is initialised, and
 // sets up its checkboxes. No fixed drive shows string 13 and a failed
 // allocation string 15; the table then stays empty.
 void BuildDriveTable(HWND dialog);
-
-// Fills the allocated table, fixed drives ticked and the others not, and
-// shows, ticks and labels one checkbox per entry.
-void FillDriveTable(HWND dialog, const char *fixedLetters, const char *otherLetters);

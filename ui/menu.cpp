@@ -10,6 +10,7 @@
 #include "app/resources/resource.h"
 #include "app/shared.h"
 #include "log/log.h"
+#include "ui/about.h"
 
 namespace {
 
@@ -18,12 +19,6 @@ namespace {
 void OpenReadme(HWND mainWindow)
 {
     ShellExecuteA(mainWindow, 0, "notepad", "readme.txt", 0, SW_SHOW);
-}
-
-void ShowAboutBox()
-{
-    DialogBoxParamA(static_cast<HINSTANCE>(g_shared.instance), MAKEINTRESOURCEA(IDD_ABOUT),
-                    static_cast<HWND>(g_shared.mainWindow), AboutDialogProc, 0);
 }
 
 // The dialog acts exactly as if its button had been pressed.

@@ -4,6 +4,3 @@
 // Carries out one command of the main window's menu (the low 16 bits of the
 // command message's first parameter); any other id shows string 12.
 void HandleMenuCommand(HWND mainWindow, unsigned commandId);
-
-// Procedure of the About box (template 109).
-INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

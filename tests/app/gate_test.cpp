@@ -187,8 +187,7 @@ TEST_F(GateTest, IdentifyProcessorGivesSignatureOrPseudoResult)
             m.flags = flags;
             SetSimulatedMachine(m);
 
-            uint32_t result = kUntouched;
-            IdentifyProcessor(&result);
+            const uint32_t result = IdentifyProcessor();
             EXPECT_EQ(c.result, result);
             EXPECT_EQ(flags, CurrentFlags());
             std::vector<uint32_t> leaves;
@@ -208,6 +207,17 @@ TEST(ProcessorFamily, IsBitsEightToEleven)
     EXPECT_EQ(4u, ProcessorFamily(0x400));
     EXPECT_EQ(1u, ProcessorFamily(0x100));
     EXPECT_EQ(0u, ProcessorFamily(0x80000000u));
+    // The processor-type bits 12 and 13 stand right above the family.
+    EXPECT_EQ(15u, ProcessorFamily(0x1F41));
+    EXPECT_EQ(15u, ProcessorFamily(0x3F41));
+}
+
+TEST_F(GateTest, ProcessorTypeBitsDoNotRefuseAFamily15Processor)
+{
+    SimulatedMachine m = OneProcessorMachine();
+    m.processors = {UlvaronProcessor(0x1F41)};
+    SetSimulatedMachine(m);
+    EXPECT_TRUE(CheckProcessors(REQUIRED_PROCESSOR_FAMILY, OS_CODE_98));
 }
 
 // --- CheckProcessors ----------------------------------------------------

@@ -13,8 +13,7 @@ namespace {
 TEST(SimulatedProcessor, IdentifiesAsFamilyFifteenAndRestoresItsFlags)
 {
     const uint32_t before = ReadFlagsRegister();
-    uint32_t result = 0;
-    IdentifyProcessor(&result);
+    const uint32_t result = IdentifyProcessor();
     EXPECT_EQ(0xF41u, result);
     EXPECT_EQ(15u, ProcessorFamily(result));
     EXPECT_EQ(before, ReadFlagsRegister());

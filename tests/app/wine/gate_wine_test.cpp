@@ -76,8 +76,7 @@ TEST(RealProcessor, CpuidAgreesWithTheCompilersOwnQuery)
 TEST(RealProcessor, IdentifiesAsAnotherVendorAndRestoresTheFlags)
 {
     const uint32_t before = ReadFlagsRegister() & (kAlignmentCheck | kIdentification);
-    uint32_t result = 0;
-    IdentifyProcessor(&result);
+    const uint32_t result = IdentifyProcessor();
     EXPECT_EQ(uint32_t(CPU_RESULT_NOT_QUALIFIED), result);
     EXPECT_EQ(before, ReadFlagsRegister() & (kAlignmentCheck | kIdentification));
 }
