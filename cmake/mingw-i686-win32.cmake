@@ -1,12 +1,5 @@
 # The shipped program's compilers: 32-bit MinGW-w64 with the win32 thread
 # model. Their runtime imports nothing that Windows 95 and NT 4 lack, unlike
 # the posix ones, whose static thread library needs later systems.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(BRINDLE_MINGW_THREAD_MODEL win32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-i686.cmake)

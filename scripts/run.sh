@@ -7,10 +7,13 @@
 #
 # - installs what is missing (scripts/setup.sh);
 # - builds with the win32 preset, the product build (into build/win32, or
-#   $BRINDLE_BUILD_DIR);
+#   $BRINDLE_BUILD_DIR), and the example folder with the wine preset, the
+#   Windows test build (into build/wine, or $BRINDLE_TESTS_BUILD_DIR);
 # - prepares build/demo/prefix (or $BRINDLE_DEMO_DIR/prefix), a 32-bit
-#   prefix: a Windows version the program accepts (Windows XP, version 5.1),
-#   drive E: mapped to the example folder, and no drive mapped to /;
+#   prefix made as the Wine tests make theirs (tests/wine/wine-prefix.sh): a
+#   Windows version the program accepts (Windows XP, version 5.1), one
+#   virtual desktop, drive E: mapped to the example folder, and no drive
+#   mapped to /;
 # - copies the program, readme.txt and the example DataFile.txt into
 #   C:\Brindlemark and starts the program there.
 #
@@ -33,7 +36,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 build=${BRINDLE_BUILD_DIR:-$repo/build/win32}
-# The pictures' driver is a test program, built by the Windows test build.
+# The example folder and the pictures' driver are made by the Windows test
+# build.
 tests_build=${BRINDLE_TESTS_BUILD_DIR:-$repo/build/wine}
 demo=${BRINDLE_DEMO_DIR:-$repo/build/demo}
 program=brindlemark-simulated-cpu-demo.exe
@@ -48,10 +52,12 @@ say() { printf 'run.sh: %s\n' "$*"; }
 
 # --- what is needed ------------------------------------------------------
 missing=0
-for tool in cmake ninja i686-w64-mingw32-g++-win32 i686-w64-mingw32-windres wineserver; do
+for tool in cmake ninja i686-w64-mingw32-g++-win32 i686-w64-mingw32-g++-posix \
+    i686-w64-mingw32-windres wineserver; do
     command -v "$tool" >/dev/null 2>&1 || missing=1
 done
 [ -x /usr/lib/wine/wine ] || missing=1
+[ -f /usr/src/googletest/CMakeLists.txt ] || missing=1
 if [ -z "${DISPLAY:-}" ] || [ -n "$shots" ]; then
     for tool in xvfb-run import; do
         command -v "$tool" >/dev/null 2>&1 || missing=1
@@ -62,48 +68,42 @@ if [ "$missing" = 1 ]; then
     bash scripts/setup.sh
 fi
 
-# Debian's 32-bit loader, in a 32-bit prefix.
-wine_cmd=/usr/lib/wine/wine
-export WINELOADER=$wine_cmd WINEARCH=win32
+# 32-bit Wine, and the prefix recipe of the Wine tests.
+. "$repo/tests/wine/wine-prefix.sh"
+brindle_wine_env
+wine_cmd=$brindle_wine
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # --- the build -----------------------------------------------------------
 say "building (win32 preset) in $build"
 cmake --preset win32 -B "$build" >/dev/null
-cmake --build "$build" -j2 --target brindlemark_demo brindle_examples
+cmake --build "$build" -j2 --target brindlemark_demo
+targets=(brindle_examples)
+what="the example folder"
 if [ -n "$shots" ]; then
-    say "building the pictures' driver (wine preset) in $tests_build"
-    cmake --preset wine -B "$tests_build" -DBRINDLE_PRODUCT_DIR="$build/bin" >/dev/null
-    cmake --build "$tests_build" -j2 --target brindle_e2e_driver
+    targets+=(brindle_e2e_driver)
+    what="$what and the pictures' driver"
 fi
+say "building $what (wine preset) in $tests_build"
+cmake --preset wine -B "$tests_build" -DBRINDLE_PRODUCT_DIR="$build/bin" >/dev/null
+cmake --build "$tests_build" -j2 --target "${targets[@]}"
+examples=$tests_build/examples
 
 # --- the prefix ----------------------------------------------------------
 export WINEPREFIX=$demo/prefix
 mkdir -p "$demo"
-if [ ! -f "$WINEPREFIX/.brindle-demo-win32" ]; then
+if [ "$(cat "$WINEPREFIX/.brindle-demo" 2>/dev/null)" != "$brindle_prefix_recipe" ]; then
     say "preparing the Wine prefix $WINEPREFIX (once; takes a minute)"
     rm -rf "$WINEPREFIX"
-    (
-        unset DISPLAY
-        wineboot -i >"$demo/prefix.log" 2>&1
-        "$wine_cmd" winecfg /v winxp >>"$demo/prefix.log" 2>&1
-        wineserver -w
-    )
-    touch "$WINEPREFIX/.brindle-demo-win32"
+    brindle_make_prefix "$WINEPREFIX" "$demo/prefix.log" ||
+        { say "could not make the Wine prefix (see $demo/prefix.log)"; exit 1; }
+    echo "$brindle_prefix_recipe" >"$WINEPREFIX/.brindle-demo"
 fi
 wineserver -k 2>/dev/null || true
-# Debian's Wine does not find the Marlett font of its own fonts package,
-# and draws the caption buttons as letters without it.
-if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
-    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-fi
 
-# Only C: and the example drive E:. Wine maps Z: to / by default, and a
-# ticked Z: would have the scan walk the whole machine.
-find "$WINEPREFIX/dosdevices" -maxdepth 1 -name '?:' -type l ! -name 'c:' -delete
-find "$WINEPREFIX/dosdevices" -maxdepth 1 -name '?::' -delete
-ln -sfn "$build/examples/drive" "$WINEPREFIX/dosdevices/e:"
+# Only C: and the example drive E:.
+brindle_only_drive_c "$WINEPREFIX"
+ln -sfn "$examples/drive" "$WINEPREFIX/dosdevices/e:"
 
 # --- the working folder -------------------------------------------------
 # The pictures are taken in a folder of their own, so that their scans do
@@ -112,7 +112,7 @@ folder=Brindlemark
 [ -z "$shots" ] || folder=BrindlemarkPictures
 work=$WINEPREFIX/drive_c/$folder
 mkdir -p "$work"
-cp "$build/bin/$program" "$build/bin/readme.txt" "$build/examples/DataFile.txt" "$work/"
+cp "$build/bin/$program" "$build/bin/readme.txt" "$examples/DataFile.txt" "$work/"
 
 # --- the run ------------------------------------------------------------
 cd "$work"
@@ -122,7 +122,7 @@ if [ -n "$shots" ]; then
     if [ ! -f "$tree/.complete" ]; then
         say "making a large drive for the scanning picture"
         rm -rf "$tree"
-        bash "$repo/tests/e2e/make-large-drive.sh" "$tree" "$build/examples/drive/Apps/Viewer/brdcodec.dll"
+        bash "$repo/tests/e2e/make-large-drive.sh" "$tree" "$examples/drive/Apps/Viewer/brdcodec.dll"
         touch "$tree/.complete"
     fi
     cp "$tests_build/tests/e2e/brindle_e2e_driver.exe" "$work/"

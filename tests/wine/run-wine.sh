@@ -81,39 +81,26 @@ root=$(cd "$root" && pwd)
 template=$root/wine-template
 prefix=$root/wine-prefixes/$name
 
-# Debian's 32-bit loader; /usr/bin/wine would fall back to wine64 silently.
-wine_cmd=/usr/lib/wine/wine
-[ -x "$wine_cmd" ] || die "32-bit Wine is not installed (bash scripts/setup.sh installs wine32:i386)"
-export WINELOADER=$wine_cmd WINEARCH=win32
+# 32-bit Wine and the prefix recipe this runner shares with scripts/run.sh.
+. "$(dirname "${BASH_SOURCE[0]}")/wine-prefix.sh"
+brindle_wine_env || die "no 32-bit Wine"
+wine_cmd=$brindle_wine
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # --- the template, once -------------------------------------------------
-# The marker names the Wine version and this recipe: a change of either
+# The marker names the Wine version and the recipe: a change of either
 # makes the template anew.
-wine_version="$("$wine_cmd" --version 2>/dev/null || echo unknown) recipe 3 win32"
 make_template() {
     local tmp=$template.tmp
     rm -rf "$tmp" "$template"
-    (
-        unset DISPLAY
-        export WINEPREFIX=$tmp
-        wineboot -i >"$root/wine-template.log" 2>&1
-        "$wine_cmd" winecfg /v winxp >>"$root/wine-template.log" 2>&1
-        # Windows open in one virtual desktop: frames are drawn without a
-        # window manager, and a closing window does not wait for one.
-        "$wine_cmd" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f \
-            >>"$root/wine-template.log" 2>&1
-        "$wine_cmd" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f \
-            >>"$root/wine-template.log" 2>&1
-        wineserver -w
-    ) || die "could not make the template prefix (see $root/wine-template.log)"
-    echo "$wine_version" >"$tmp/.brindle-template"
+    brindle_make_prefix "$tmp" "$root/wine-template.log" ||
+        die "could not make the template prefix (see $root/wine-template.log)"
+    echo "$brindle_prefix_recipe" >"$tmp/.brindle-template"
     mv "$tmp" "$template"
 }
 (
     flock 9
-    if [ "$(cat "$template/.brindle-template" 2>/dev/null)" != "$wine_version" ]; then
+    if [ "$(cat "$template/.brindle-template" 2>/dev/null)" != "$brindle_prefix_recipe" ]; then
         make_template
     fi
 ) 9>"$root/wine-template.lock"
@@ -137,8 +124,7 @@ find "$prefix" -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' \
     done
 
 # Only C: and the drives the test asks for; never a drive that maps "/".
-find "$prefix/dosdevices" -maxdepth 1 -name '?:' -type l ! -name 'c:' -delete
-find "$prefix/dosdevices" -maxdepth 1 -name '?::' -delete
+brindle_only_drive_c "$prefix"
 declare -A drive_dir=()
 for mapping in "${drives[@]}"; do
     letter=$(printf '%s' "${mapping%%:*}" | tr 'A-Z' 'a-z')
