@@ -23,6 +23,30 @@ std::string Bytes(const char (&text)[N])
     return std::string(text, N - 1);
 }
 
+// Appended to DataFile.txt by the next rewind: the loader goes back to the
+// file's start with rewind between its two passes, so this grows the file
+// between them.
+std::string g_growthBeforeRewind;
+
+}  // namespace
+
+// The loader's rewind: this program's own, which grows the file first when
+// a test asks for it, and then does what rewind does.
+extern "C" void rewind(FILE *stream)
+{
+    if (!g_growthBeforeRewind.empty()) {
+        FILE *file = std::fopen("DataFile.txt", "ab");
+        if (!file || std::fwrite(g_growthBeforeRewind.data(), 1, g_growthBeforeRewind.size(), file) !=
+                         g_growthBeforeRewind.size() || std::fclose(file) != 0)
+            ADD_FAILURE() << "cannot grow DataFile.txt";
+        g_growthBeforeRewind.clear();
+    }
+    std::fseek(stream, 0, SEEK_SET);
+    std::clearerr(stream);
+}
+
+namespace {
+
 // Every test runs in a fresh folder of its own, where it writes DataFile.txt.
 class CatalogueTest : public testing::Test {
 protected:
@@ -359,7 +383,15 @@ TEST_F(CatalogueTest, FindEntriesByName)
                      " x.dll;4;0;-;0;-;0;-;0;-;\n"
                      "\xC9t\xE9.dll;4;0;-;0;-;0;-;0;-;\n"
                      "[x].dll;4;0;-;0;-;0;-;0;-;\n" +
-                     std::string(255, 'L') + ";4;0;-;0;-;0;-;0;-;\n"));
+                     std::string(255, 'L') + ";4;0;-;0;-;0;-;0;-;\n"
+                     // The ends of the letter ranges, and the characters
+                     // just outside them.
+                     "z.dll;4;0;-;0;-;0;-;0;-;\n"
+                     "Z2.dll;4;0;-;0;-;0;-;0;-;\n"
+                     "[.dll;4;0;-;0;-;0;-;0;-;\n"
+                     "{.dll;4;0;-;0;-;0;-;0;-;\n"
+                     "@.dll;4;0;-;0;-;0;-;0;-;\n"
+                     "`.dll;4;0;-;0;-;0;-;0;-;\n"));
     const struct {
         const char *label;
         std::string name;
@@ -377,6 +409,12 @@ TEST_F(CatalogueTest, FindEntriesByName)
         {"'[' is not a folded letter", "{x}.dll", {}},
         {"255-character name, other case", std::string(255, 'l'), {4}},
         {"longer than any path", std::string(300, 'l'), {}},
+        {"'Z' finds 'z'", "Z.DLL", {5}},
+        {"'z' finds 'Z'", "z2.dll", {6}},
+        {"'[' is no letter", "[.dll", {7}},
+        {"'{' is no letter", "{.dll", {8}},
+        {"'@' is no letter", "@.dll", {9}},
+        {"'`' is no letter", "`.dll", {10}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
@@ -388,9 +426,39 @@ TEST_F(CatalogueTest, FindEntriesByName)
     EXPECT_EQ(catalogue_.entries, nullptr);
 }
 
+// The file grows after the first pass counted its lines: the second pass
+// may meet more entry lines than the array has slots. Every slot filled
+// before the end fails the load, so that nothing is written past them.
+TEST_F(CatalogueTest, FileGrowingBetweenThePasses)
+{
+    // Three lines, so three slots, of which one entry takes one.
+    const std::string counted = std::string("site\n#comment\n") + kSample;
+    std::string manyEntries;
+    for (int i = 0; i < 50; ++i)
+        manyEntries += kSample;
+    const struct {
+        const char *label;
+        std::string growth;
+        bool loads;
+        uint32_t count;
+    } rows[] = {
+        {"an entry that still has a slot", std::string("#more\n") + kSample, true, 2},
+        {"entries filling the last slot", std::string(kSample) + kSample, false, 0},
+        {"entries past the last slot", manyEntries, false, 0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.label);
+        g_growthBeforeRewind = row.growth;
+        EXPECT_EQ(Load(counted), row.loads);
+        EXPECT_EQ(g_growthBeforeRewind, "") << "the loader did not go back to the start";
+        EXPECT_EQ(catalogue_.count, row.count);
+        ReleaseCatalogue(&catalogue_);
+    }
+}
+
 TEST_F(CatalogueTest, ManyNamesAreEachFound)
 {
-    // Enough names for many probe collisions, each given twice.
+    // Enough names for many hash collisions, each given twice.
     std::string text = "site\n";
     for (int round = 0; round < 2; ++round)
         for (int i = 0; i < 3000; ++i)
