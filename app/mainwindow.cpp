@@ -9,6 +9,8 @@
 
 const char MAIN_WINDOW_CLASS[] = "VQBRDM32ClASS";
 
+HWND g_mainDialog = 0;
+
 namespace {
 
 // The window is 485 by 460 with its frame; it has no sizing border.
@@ -65,7 +67,7 @@ bool CreateMainWindows(HINSTANCE instance, int showCommand)
     // The dialog's initialisation reads the main window handle stored above.
     HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), mainWindow,
                                      MainDialogProc, 0);
-    g_shared.mainDialog = dialog;
+    g_mainDialog = dialog;
     if (dialog == 0)
         return false;
 

@@ -1,7 +1,22 @@
 #pragma once
 #include <windows.h>
 
+#include "app/shared.h"
+
 // The main window and the process frame around it.
+
+// The main dialog, 0 until CreateMainWindows has made it.
+extern HWND g_mainDialog;
+
+// The handles the portable state keeps, as the Win32 code uses them.
+inline HWND MainWindow()
+{
+    return static_cast<HWND>(g_shared.mainWindow);
+}
+inline HINSTANCE ProgramInstance()
+{
+    return static_cast<HINSTANCE>(g_shared.instance);
+}
 
 // The main window's class; a second copy finds the first copy's window by it.
 extern const char MAIN_WINDOW_CLASS[];
@@ -12,7 +27,8 @@ extern const char MAIN_WINDOW_CLASS[];
 bool RegisterMainClass(HINSTANCE instance);
 
 // Creates and shows the main window and the main dialog inside it, storing
-// their handles in g_shared; false when either cannot be created.
+// their handles in g_shared.mainWindow and g_mainDialog; false when either
+// cannot be created.
 bool CreateMainWindows(HINSTANCE instance, int showCommand);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

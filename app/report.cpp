@@ -4,7 +4,7 @@
 #include "platform/msgbox.h"
 #include "platform/strings.h"
 
-void ReportMessage(unsigned stringId, unsigned icon, const char *caption)
+void ReportMessage(unsigned stringId, MessageIcon icon, const char *caption)
 {
     char text[MESSAGE_TEXT_SIZE];
     // Every id the program passes exists; a failed load shows an empty box.
@@ -13,7 +13,7 @@ void ReportMessage(unsigned stringId, unsigned icon, const char *caption)
     // The box has no owner, so the disabled main window is what keeps the
     // user out of the program while it is up.
     EnableWindowInput(g_shared.mainWindow, false);
-    ShowMessageBox(text, caption, 0 /* MB_OK */ | icon);
+    ShowMessageBox(text, caption, icon);
     EnableWindowInput(g_shared.mainWindow, true);
 }
 

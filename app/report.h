@@ -1,11 +1,5 @@
 #pragma once
-
-// Message box icons, as the platform's style values.
-enum MessageIcon {
-    ICON_ERROR = 16,
-    ICON_WARNING = 48,
-    ICON_INFORMATION = 64
-};
+#include "platform/msgbox.h"
 
 // Buffer sizes for texts loaded from the string table.
 enum {
@@ -18,7 +12,7 @@ enum {
 // modal box with no owner and the given icon, with the main window disabled
 // while the box is up. `caption` is 0 (the system's default) or the window
 // title. Callable from either thread; reports nothing about itself.
-void ReportMessage(unsigned stringId, unsigned icon, const char *caption = 0);
+void ReportMessage(unsigned stringId, MessageIcon icon, const char *caption = 0);
 
 // Loads string `stringId` into `buffer` of `size` characters (one of the
 // sizes above); returns the number of characters loaded, 0 on failure.

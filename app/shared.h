@@ -7,14 +7,13 @@
 // The process-wide state shared by the interface thread and the scan worker.
 // There are no locks: the interface thread sets StopRequested and waits for
 // the worker, which polls it; the rest is written before the worker starts
-// or by one thread only.
+// or by one thread only. Plain data, set up without a constructor: the
+// start-up reads it before the C runtime has run. The handles that only the
+// Win32 code uses are kept there, typed (app/mainwindow.h, ui/worker.h).
 struct ScanShared {
-    PlatformHandle instance;
-    PlatformHandle mainWindow;
-    PlatformHandle mainDialog;
+    PlatformHandle instance;     // the program's module: its string table
+    PlatformHandle mainWindow;   // disabled while a message box is up
     char windowTitle[100];       // string 10
-    PlatformHandle menu;         // the main window's menu
-    PlatformHandle workerThread; // the most recent worker, 0 before the first Start
     DriveTable drives;
     std::atomic<uint32_t> StopRequested;  // 1 asks the worker to stop
     int32_t ListedCount;                  // file lines written since the last log header

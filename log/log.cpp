@@ -313,6 +313,6 @@ void OpenLog(PlatformHandle ownerWindow)
         ReportMessage(IDS_LOG_NAME_FAILED, ICON_ERROR);
         return;
     }
-    if (ShellOpenDocument(ownerWindow, path) <= 32)
+    if (!ShellOpenDocument(ownerWindow, path))
         ReportMessage(IDS_LOG_OPEN_FAILED, ICON_ERROR);
 }

@@ -1,6 +1,13 @@
 #pragma once
 #include "platform/handle.h"
 
-// The check state of button `controlId` in `dialog`: 1 ticked, 0 unticked,
-// 2 indeterminate (the platform's BST_ values).
-unsigned DialogButtonState(PlatformHandle dialog, int controlId);
+// The state of a checkbox as the user sees it.
+enum ButtonState {
+    BUTTON_UNTICKED,
+    BUTTON_TICKED,
+    BUTTON_INDETERMINATE
+};
+
+// The check state of button `controlId` in `dialog`; a control that is not
+// there, or is not a checkbox, reads as unticked.
+ButtonState DialogButtonState(PlatformHandle dialog, int controlId);

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
+#include "app/mainwindow.h"
 #include "app/resources/resource.h"
-#include "app/shared.h"
 
 namespace {
 
@@ -44,6 +44,5 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 void ShowAboutBox()
 {
-    DialogBoxParamA(static_cast<HINSTANCE>(g_shared.instance), MAKEINTRESOURCEA(IDD_ABOUT),
-                    static_cast<HWND>(g_shared.mainWindow), AboutDialogProc, 0);
+    DialogBoxParamA(ProgramInstance(), MAKEINTRESOURCEA(IDD_ABOUT), MainWindow(), AboutDialogProc, 0);
 }

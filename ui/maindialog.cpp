@@ -18,8 +18,7 @@ void ShowControl(HWND dialog, int id, bool show)
 
 void EnableMenuCommand(unsigned commandId, bool enable)
 {
-    EnableMenuItem(static_cast<HMENU>(g_shared.menu), commandId,
-                   MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(GetMenu(MainWindow()), commandId, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
 }
 
 void SetScanningState(HWND dialog, bool scanning)
@@ -36,7 +35,6 @@ INT_PTR InitMainDialog(HWND dialog)
     BuildDriveTable(dialog);
     ShowControl(dialog, IDC_CANCEL, false);
     // The main window handle is stored before the dialog is created.
-    g_shared.menu = GetMenu(static_cast<HWND>(g_shared.mainWindow));
     EnableMenuCommand(IDM_CANCEL_SCAN, false);
     return TRUE;
 }
@@ -74,7 +72,7 @@ INT_PTR ExitFromDialog(HWND dialog)
 {
     StopWorkerAndWait();
     DestroyWindow(dialog);
-    QuitApplication(static_cast<HWND>(g_shared.mainWindow));
+    QuitApplication(MainWindow());
     return TRUE;
 }
 
@@ -95,7 +93,7 @@ INT_PTR OnDialogCommand(HWND dialog, WPARAM command)
     }
 }
 
-INT_PTR ReportNotice(unsigned stringId, unsigned icon)
+INT_PTR ReportNotice(unsigned stringId, MessageIcon icon)
 {
     ReportMessage(stringId, icon);
     return TRUE;

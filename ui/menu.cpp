@@ -6,9 +6,9 @@
 
 #include <shellapi.h>
 
+#include "app/mainwindow.h"
 #include "app/report.h"
 #include "app/resources/resource.h"
-#include "app/shared.h"
 #include "log/log.h"
 #include "ui/about.h"
 
@@ -24,7 +24,7 @@ void OpenReadme(HWND mainWindow)
 // The dialog acts exactly as if its button had been pressed.
 void SendDialogCommand(int buttonId)
 {
-    SendMessageA(static_cast<HWND>(g_shared.mainDialog), WM_COMMAND, buttonId, 0);
+    SendMessageA(g_mainDialog, WM_COMMAND, buttonId, 0);
 }
 
 }  // namespace

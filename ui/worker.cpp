@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/mainwindow.h"
 #include "app/report.h"
 #include "app/resources/resource.h"
 #include "app/shared.h"
@@ -20,6 +21,8 @@
 #include "scan/drivescan.h"
 #include "ui/drivetable.h"
 #include "ui/maindialog.h"
+
+HANDLE g_latestWorker = 0;
 
 namespace {
 
@@ -87,13 +90,13 @@ void ShowLogPath(const ScanRun &run)
 HWND CreateProgressBar(uint32_t driveCount)
 {
     InitCommonControls();
-    HWND mainWindow = static_cast<HWND>(g_shared.mainWindow);
+    HWND mainWindow = MainWindow();
     RECT client = {};
     GetClientRect(mainWindow, &client);
     int height = GetSystemMetrics(SM_CYVSCROLL);
     HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, 0, WS_CHILD | WS_VISIBLE, client.left,
                                client.bottom - height, client.right, height, mainWindow, 0,
-                               static_cast<HINSTANCE>(g_shared.instance), 0);
+                               ProgramInstance(), 0);
     if (bar == 0)
         return 0;
     SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, driveCount));
@@ -249,10 +252,9 @@ bool HasEnded(HANDLE worker)
 // is let go.
 void RetireLatestWorker()
 {
-    HANDLE latest = static_cast<HANDLE>(g_shared.workerThread);
-    if (latest != 0)
-        g_earlierWorkers.push_back(latest);
-    g_shared.workerThread = 0;
+    if (g_latestWorker != 0)
+        g_earlierWorkers.push_back(g_latestWorker);
+    g_latestWorker = 0;
     std::vector<HANDLE> running;
     for (HANDLE worker : g_earlierWorkers) {
         if (HasEnded(worker))
@@ -276,7 +278,7 @@ StartResult StartWorker(HWND dialog)
     if (worker == 0)
         return START_FAILED;
     RetireLatestWorker();
-    g_shared.workerThread = worker;
+    g_latestWorker = worker;
     return START_RUNNING;
 }
 
@@ -287,7 +289,7 @@ void StopWorkerAndWait()
     bool insideAnotherWait = g_waitingForWorkers;
     g_waitingForWorkers = true;
     g_shared.StopRequested = 1;
-    WaitAnsweringSentMessages(static_cast<HANDLE>(g_shared.workerThread));
+    WaitAnsweringSentMessages(g_latestWorker);
     for (HANDLE worker : g_earlierWorkers)
         WaitAnsweringSentMessages(worker);
     g_shared.StopRequested = 0;

@@ -1,6 +1,10 @@
 #pragma once
 #include <windows.h>
 
+// The most recent worker's thread, 0 before the first Start. Written by the
+// interface thread only (StartWorker).
+extern HANDLE g_latestWorker;
+
 // Thread procedure of one scan; the parameter is the main dialog's handle.
 DWORD WINAPI ScanWorker(LPVOID dialogWindow);
 

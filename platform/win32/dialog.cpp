@@ -2,7 +2,14 @@
 
 #include <windows.h>
 
-unsigned DialogButtonState(PlatformHandle dialog, int controlId)
+ButtonState DialogButtonState(PlatformHandle dialog, int controlId)
 {
-    return IsDlgButtonChecked(static_cast<HWND>(dialog), controlId);
+    switch (IsDlgButtonChecked(static_cast<HWND>(dialog), controlId)) {
+    case BST_CHECKED:
+        return BUTTON_TICKED;
+    case BST_INDETERMINATE:
+        return BUTTON_INDETERMINATE;
+    default:
+        return BUTTON_UNTICKED;
+    }
 }

@@ -2,8 +2,20 @@
 
 #include <windows.h>
 
-void ShowMessageBox(const char *text, const char *caption, unsigned style)
+void ShowMessageBox(const char *text, const char *caption, MessageIcon icon)
 {
+    UINT style = MB_OK;
+    switch (icon) {
+    case ICON_ERROR:
+        style |= MB_ICONERROR;
+        break;
+    case ICON_WARNING:
+        style |= MB_ICONWARNING;
+        break;
+    case ICON_INFORMATION:
+        style |= MB_ICONINFORMATION;
+        break;
+    }
     MessageBoxA(0, text, caption, style);
 }
 

@@ -33,7 +33,7 @@ TEST_F(ReportTest, ShowsTheStringWithItsIconAndCaption)
 {
     const struct {
         unsigned id;
-        unsigned icon;
+        MessageIcon icon;
         bool withTitle;
     } cases[] = {
         {5, ICON_WARNING, false},

@@ -16,8 +16,7 @@
 
 namespace {
 
-HWND MainWindow() { return static_cast<HWND>(g_shared.mainWindow); }
-HWND MainDialog() { return static_cast<HWND>(g_shared.mainDialog); }
+HWND MainDialog() { return g_mainDialog; }
 
 // The quit message's exit code if one is queued, else -1. (Pumping first
 // would swallow it.)

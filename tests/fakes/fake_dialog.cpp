@@ -7,11 +7,11 @@
 
 namespace {
 typedef std::pair<PlatformHandle, int> ControlKey;
-std::map<ControlKey, unsigned> g_states;
+std::map<ControlKey, ButtonState> g_states;
 std::map<ControlKey, unsigned> g_reads;
 }  // namespace
 
-void SetFakeButtonState(PlatformHandle dialog, int controlId, unsigned state)
+void SetFakeButtonState(PlatformHandle dialog, int controlId, ButtonState state)
 {
     g_states[ControlKey(dialog, controlId)] = state;
 }
@@ -28,10 +28,10 @@ unsigned FakeButtonReads(PlatformHandle dialog, int controlId)
     return it == g_reads.end() ? 0 : it->second;
 }
 
-unsigned DialogButtonState(PlatformHandle dialog, int controlId)
+ButtonState DialogButtonState(PlatformHandle dialog, int controlId)
 {
     ControlKey key(dialog, controlId);
     ++g_reads[key];
     auto it = g_states.find(key);
-    return it == g_states.end() ? 0 : it->second;
+    return it == g_states.end() ? BUTTON_UNTICKED : it->second;
 }

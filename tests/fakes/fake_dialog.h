@@ -1,9 +1,10 @@
 #pragma once
+#include "platform/dialog.h"
 #include "platform/handle.h"
 
 // A settable check state per (dialog, control id); a control never set reads
-// as unticked (0). Every read is counted, so a test can see which controls
+// as unticked. Every read is counted, so a test can see which controls
 // were asked.
-void SetFakeButtonState(PlatformHandle dialog, int controlId, unsigned state);
+void SetFakeButtonState(PlatformHandle dialog, int controlId, ButtonState state);
 void ClearFakeButtonStates();
 unsigned FakeButtonReads(PlatformHandle dialog, int controlId);

@@ -40,11 +40,11 @@ void EnableWindowInput(PlatformHandle window, bool enable)
         g_enabled[window] = enable;
 }
 
-void ShowMessageBox(const char *text, const char *caption, unsigned style)
+void ShowMessageBox(const char *text, const char *caption, MessageIcon icon)
 {
     RecordedMessage m;
     m.stringId = StringTableId(text);
-    m.icon = style;  // MB_OK is 0: the style is the icon alone
+    m.icon = icon;
     m.hasCaption = caption != 0;
     m.caption = caption ? caption : "";
     m.text = text;

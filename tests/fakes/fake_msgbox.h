@@ -8,7 +8,7 @@
 // What the user would have seen: one record per message box, in order.
 struct RecordedMessage {
     unsigned stringId;       // the table id whose text the box showed, 0 if none
-    unsigned icon;           // the style without MB_OK (16, 48 or 64)
+    unsigned icon;           // the box's MessageIcon
     bool hasCaption;
     std::string caption;     // empty when hasCaption is false
     std::string text;

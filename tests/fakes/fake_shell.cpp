@@ -3,9 +3,8 @@
 #include "platform/shell.h"
 
 namespace {
-const intptr_t kSuccess = 42;  // anything above 32 means the shell took it
 std::vector<ShellCall> g_calls;
-intptr_t g_result = kSuccess;
+bool g_accepts = true;
 }  // namespace
 
 std::vector<ShellCall> &RecordedShellCalls()
@@ -13,19 +12,19 @@ std::vector<ShellCall> &RecordedShellCalls()
     return g_calls;
 }
 
-void SetShellResult(intptr_t result)
+void SetShellAccepts(bool accepts)
 {
-    g_result = result;
+    g_accepts = accepts;
 }
 
 void ResetFakeShell()
 {
     g_calls.clear();
-    g_result = kSuccess;
+    g_accepts = true;
 }
 
-intptr_t ShellOpenDocument(PlatformHandle owner, const char *path)
+bool ShellOpenDocument(PlatformHandle owner, const char *path)
 {
     g_calls.push_back(ShellCall{owner, path ? path : ""});
-    return g_result;
+    return g_accepts;
 }

@@ -1,5 +1,4 @@
 #pragma once
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,8 +13,8 @@ struct ShellCall {
 // Every ShellOpenDocument call since the last reset, in order.
 std::vector<ShellCall> &RecordedShellCalls();
 
-// What ShellOpenDocument returns from now on (at first 42, a success).
-void SetShellResult(intptr_t result);
+// Whether the shell takes the requests from now on (at first it does).
+void SetShellAccepts(bool accepts);
 
-// Forgets the calls and returns to the first result.
+// Forgets the calls and takes requests again.
 void ResetFakeShell();

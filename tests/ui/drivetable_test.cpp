@@ -44,28 +44,27 @@ TEST_F(DriveTableTest, EmptyTableSelectsNothingAndReadsNoControl)
 {
     g_shared.drives.entries = 0;
     g_shared.drives.count = 0;
-    SetFakeButtonState(kDialog, 1023, 1);
+    SetFakeButtonState(kDialog, 1023, BUTTON_TICKED);
 
     EXPECT_FALSE(ReadDriveSelections(kDialog));
     EXPECT_EQ(0u, g_shared.drives.selectedCount);
     EXPECT_EQ(0u, FakeButtonReads(kDialog, 1023));
 }
 
-// Only a state of exactly 1 is a tick: 0, 2 (indeterminate) and any other
-// value leave the drive out.
+// Only a ticked box selects its drive: an unticked or indeterminate one
+// leaves it out.
 TEST_F(DriveTableTest, OnlyCheckedStateCounts)
 {
     struct Row {
         const char *label;
-        unsigned states[3];
+        ButtonState states[3];
         int32_t selected[3];
         uint32_t count;
     } const rows[] = {
-        {"only the third ticked", {0, 0, 1}, {0, 0, 1}, 1},
-        {"indeterminate is not a tick", {2, 1, 2}, {0, 1, 0}, 1},
-        {"odd state values are not ticks", {3, 0xFFFFFFFFu, 1}, {0, 0, 1}, 1},
-        {"all ticked", {1, 1, 1}, {1, 1, 1}, 3},
-        {"none ticked", {0, 0, 0}, {0, 0, 0}, 0},
+        {"only the third ticked", {BUTTON_UNTICKED, BUTTON_UNTICKED, BUTTON_TICKED}, {0, 0, 1}, 1},
+        {"indeterminate is not a tick", {BUTTON_INDETERMINATE, BUTTON_TICKED, BUTTON_INDETERMINATE}, {0, 1, 0}, 1},
+        {"all ticked", {BUTTON_TICKED, BUTTON_TICKED, BUTTON_TICKED}, {1, 1, 1}, 3},
+        {"none ticked", {BUTTON_UNTICKED, BUTTON_UNTICKED, BUTTON_UNTICKED}, {0, 0, 0}, 0},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -84,9 +83,9 @@ TEST_F(DriveTableTest, OnlyCheckedStateCounts)
 TEST_F(DriveTableTest, ReadsEachEntrysCheckboxInTheGivenDialog)
 {
     entries[0].checkboxId = 1030;
-    SetFakeButtonState(kOtherDialog, 1030, 1);
-    SetFakeButtonState(kDialog, 1023, 1);  // not entry 0's checkbox any more
-    SetFakeButtonState(kDialog, 1024, 1);
+    SetFakeButtonState(kOtherDialog, 1030, BUTTON_TICKED);
+    SetFakeButtonState(kDialog, 1023, BUTTON_TICKED);  // not entry 0's checkbox any more
+    SetFakeButtonState(kDialog, 1024, BUTTON_TICKED);
 
     EXPECT_TRUE(ReadDriveSelections(kDialog));
     EXPECT_EQ(0, entries[0].selected);

@@ -159,9 +159,9 @@ TEST(DialogButtonState, ReadsEachCheckboxState)
                                   GetModuleHandleA(0), 0));
     CheckDlgButton(parent.handle(), 1023, BST_CHECKED);
     CheckDlgButton(parent.handle(), 1025, BST_INDETERMINATE);
-    EXPECT_EQ(DialogButtonState(parent.handle(), 1023), 1u);
-    EXPECT_EQ(DialogButtonState(parent.handle(), 1024), 0u);
-    EXPECT_EQ(DialogButtonState(parent.handle(), 1025), 2u);
-    EXPECT_EQ(DialogButtonState(parent.handle(), 1099), 0u) << "no such control";
+    EXPECT_EQ(DialogButtonState(parent.handle(), 1023), BUTTON_TICKED);
+    EXPECT_EQ(DialogButtonState(parent.handle(), 1024), BUTTON_UNTICKED);
+    EXPECT_EQ(DialogButtonState(parent.handle(), 1025), BUTTON_INDETERMINATE);
+    EXPECT_EQ(DialogButtonState(parent.handle(), 1099), BUTTON_UNTICKED) << "no such control";
 }
 }  // namespace

@@ -27,18 +27,19 @@ protected:
 struct BoxCase {
     const char *label;
     unsigned id;
-    unsigned icon;
+    MessageIcon icon;
+    unsigned style;  // the icon as the box's style has it
     bool withTitle;
     const char *text;
     const char *caption;
 };
 
 const BoxCase kCases[] = {
-    {"running copy: warning, default caption", IDS_ALREADY_RUNNING, ICON_WARNING, false,
+    {"running copy: warning, default caption", IDS_ALREADY_RUNNING, ICON_WARNING, MB_ICONWARNING, false,
      "An instance of this tool is running.", "Error"},
-    {"completion: information, window title", IDS_SCAN_COMPLETED, ICON_INFORMATION, true,
+    {"completion: information, window title", IDS_SCAN_COMPLETED, ICON_INFORMATION, MB_ICONINFORMATION, true,
      "Completed scanning the drive.", "Ulvaron(R) Brindlemark"},
-    {"invalid file: error, default caption", IDS_INVALID_FILE, ICON_ERROR, false,
+    {"invalid file: error, default caption", IDS_INVALID_FILE, ICON_ERROR, MB_ICONERROR, false,
      "Located an invalid file in the drive.", "Error"},
 };
 
@@ -68,8 +69,8 @@ TEST_F(ReportMessageTest, ShowsTheTextIconAndCaptionWithTheMainWindowDisabledMea
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].text, c.text);
         EXPECT_EQ(boxes[0].caption, c.caption);
-        EXPECT_EQ(boxes[0].icon, c.icon);
-        EXPECT_EQ(iconOnScreen, c.icon) << "the icon as the screen shows it";
+        EXPECT_EQ(boxes[0].icon, c.style);
+        EXPECT_EQ(iconOnScreen, c.style) << "the icon as the screen shows it";
         EXPECT_EQ(boxes[0].threadId, GetCurrentThreadId()) << "the box runs on the caller's thread";
         EXPECT_EQ(owner, HWND(0)) << "the box has no owner window";
         EXPECT_EQ(enabledWhileUp, 0) << "main window enabled while the box was up";
@@ -127,7 +128,7 @@ TEST_F(ReportMessageTest, ABoxOfAnotherProcessIsReadWithItsIconFromTheScreen)
     // end-to-end tests see the real program's boxes.
     char command[MAX_PATH + 40];
     GetModuleFileNameA(0, command, MAX_PATH);
-    std::strcat(command, " --show-box 5 48");
+    std::strcat(command, " --show-box 5 warning");
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION child = {};
@@ -150,13 +151,16 @@ TEST_F(ReportMessageTest, ABoxOfAnotherProcessIsReadWithItsIconFromTheScreen)
 }
 }  // namespace
 
-// "--show-box ID ICON" shows one message box through ReportMessage and
-// exits; anything else runs the tests.
+// "--show-box ID error|warning|information" shows one message box through
+// ReportMessage and exits; anything else runs the tests.
 int main(int argc, char **argv)
 {
     if (argc == 4 && std::strcmp(argv[1], "--show-box") == 0) {
         g_shared.instance = GetModuleHandleA(0);
-        ReportMessage(static_cast<unsigned>(std::atoi(argv[2])), static_cast<unsigned>(std::atoi(argv[3])));
+        const MessageIcon icon = std::strcmp(argv[3], "error") == 0    ? ICON_ERROR
+                                 : std::strcmp(argv[3], "warning") == 0 ? ICON_WARNING
+                                                                        : ICON_INFORMATION;
+        ReportMessage(static_cast<unsigned>(std::atoi(argv[2])), icon);
         return 0;
     }
     ::testing::InitGoogleTest(&argc, argv);

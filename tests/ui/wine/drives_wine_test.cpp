@@ -14,7 +14,7 @@
 
 namespace {
 
-HWND Dialog() { return static_cast<HWND>(g_shared.mainDialog); }
+HWND Dialog() { return g_mainDialog; }
 
 bool CheckboxShown(int slot)
 {
