@@ -1,5 +1,6 @@
 #include "scan/catalogue.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,9 +27,12 @@ namespace {
 
 const char CATALOGUE_FILE_NAME[] = "DataFile.txt";
 
-enum { LINE_BUFFER_SIZE = 516 };  // at most 515 characters per read
-
-const int END_OF_FILE_MARK = 0x1A;  // Ctrl-Z
+enum {
+    END_OF_FILE_MARK = 0x1A,  // Ctrl-Z
+    CONDITION_COUNT = sizeof(CatalogueEntry::conditions) / sizeof(CatalogueEntry::conditions[0]),
+    // The name, the kind, then a value and an operator per condition.
+    FIELD_COUNT = 2 + 2 * CONDITION_COUNT
+};
 
 // The catalogue file as a stream of lines. `ended` is set once the file's
 // end or its Ctrl-Z has been reached, `failed` once a read has failed;
@@ -132,16 +136,16 @@ uint64_t ParseDecimal64(const char *text)
 int32_t ParseDecimal32(const char *text)
 {
     uint32_t bits = static_cast<uint32_t>(ParseDecimal64(text));
-    if (bits <= 0x7FFFFFFFu)
+    if (bits <= INT32_MAX)
         return static_cast<int32_t>(bits);
     return -static_cast<int32_t>(~bits) - 1;
 }
 
-// Parses an entry line in place. False when it has fewer than ten fields or
-// a name that does not fit.
+// Parses an entry line in place. False when it has fewer than FIELD_COUNT
+// fields or a name that does not fit.
 bool ParseEntryLine(char *line, CatalogueEntry *entry)
 {
-    char *fields[10];
+    char *fields[FIELD_COUNT];
     char *cursor = line;
     for (char *&field : fields) {
         field = NextField(&cursor);
@@ -155,10 +159,11 @@ bool ParseEntryLine(char *line, CatalogueEntry *entry)
     std::memcpy(entry->name, fields[0], nameLength + 1);
 
     entry->kind = ParseDecimal32(fields[1]);
-    for (int i = 0; i < 4; ++i) {
-        entry->conditions[i].value = ParseDecimal64(fields[2 + 2 * i]);
-        // The tenth field still carries the line end unless a ";" follows it.
-        entry->conditions[i].op = ParseCompareOp(fields[3 + 2 * i]);
+    char **conditionFields = fields + 2;
+    for (int i = 0; i < CONDITION_COUNT; ++i) {
+        entry->conditions[i].value = ParseDecimal64(conditionFields[2 * i]);
+        // The last field still carries the line end unless a ";" follows it.
+        entry->conditions[i].op = ParseCompareOp(conditionFields[2 * i + 1]);
     }
     return true;
 }
@@ -168,19 +173,22 @@ unsigned char FoldCase(unsigned char c)
     return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
 }
 
-// Names longer than a path can be never match.
-enum { LONGEST_NAME = 259 };
+enum : uint32_t {
+    LONGEST_NAME = 259,  // names longer than a path can be never match
+    FNV_OFFSET_BASIS = 2166136261u,
+    FNV_PRIME = 16777619u
+};
 
 // FNV-1a over the case-folded name; false when the name is longer than
 // LONGEST_NAME.
 bool HashFoldedName(const char *name, uint32_t *hash)
 {
-    uint32_t h = 2166136261u;
+    uint32_t h = FNV_OFFSET_BASIS;
     size_t length = 0;
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p; ++p) {
         if (++length > LONGEST_NAME)
             return false;
-        h = (h ^ FoldCase(*p)) * 16777619u;
+        h = (h ^ FoldCase(*p)) * FNV_PRIME;
     }
     *hash = h;
     return true;
@@ -311,11 +319,11 @@ bool LoadCatalogue(Catalogue *catalogue)
         return false;
     LineReader reader = {file, false, false};
 
-    char line[LINE_BUFFER_SIZE];
+    char line[CATALOGUE_LINE_SIZE];
     uint64_t lines = 0;
     while (ReadLine(reader, line, sizeof line) != 0)
         ++lines;
-    if (!ReadToEnd(reader) || lines == 0 || lines > 0xFFFFFFFFu) {
+    if (!ReadToEnd(reader) || lines == 0 || lines > UINT32_MAX) {
         std::fclose(file);
         return false;
     }

@@ -2,19 +2,24 @@
 #include <cstdint>
 #include "scan/match.h"
 
+enum {
+    CATALOGUE_NAME_SIZE = 256,  // an entry's name, terminator included
+    CATALOGUE_LINE_SIZE = 516   // one read of a catalogue line, terminator included
+};
+
 struct CatalogueEntry {
-    char name[256];                 // field 1, exactly as written
-    int32_t kind;                   // field 2, a CheckKind when valid
-    MatchCondition conditions[4];   // fields 3 to 10
+    char name[CATALOGUE_NAME_SIZE];  // field 1, exactly as written
+    int32_t kind;                    // field 2, a CheckKind when valid
+    MatchCondition conditions[4];    // fields 3 to 10
 };
 
 struct CatalogueIndex;  // folded name -> entries, private to the loader
 
 // The in-memory "DataFile.txt", owned by the scan worker for one scan.
 struct Catalogue {
-    CatalogueEntry *entries;  // `count` filled slots, in file order
+    CatalogueEntry *entries;                // `count` filled slots, in file order
     uint32_t count;
-    char supportSite[516];    // the first line exactly as read, line end included
+    char supportSite[CATALOGUE_LINE_SIZE];  // the first line exactly as read, line end included
     CatalogueIndex *index;
 };
 
