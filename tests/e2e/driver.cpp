@@ -14,14 +14,17 @@
 //   brindle_e2e_driver stop-during-scan PROGRAM DRIVE close|exit
 //       closes the main window (close box or File > Exit) while DRIVE is
 //       being scanned
-//   brindle_e2e_driver record FILE ARGUMENT
-//       appends ARGUMENT to FILE (registered as the shell's HTML opener)
+//   brindle_e2e_driver log-matches LOG EXPECTED
+//       the log LOG, its dates masked as @DATE@, equals the document
+//       EXPECTED (kept with either line end) byte for byte
 //   brindle_e2e_driver pose PROGRAM idle|scanning|about READY DONE [DRIVE...]
 //       brings the program into a state for a screenshot (scanning: the
 //       DRIVEs ticked, the last one being scanned), creates the file READY,
 //       waits for the file DONE and closes the program
 //
-// Prints what it sees and exits 0 when every expectation held, 1 otherwise.
+// Every message box it answers must show the expected string with the icon
+// that string is shown with. Prints what it sees and exits 0 when every
+// expectation held, 1 otherwise.
 #include <windows.h>
 
 #include <cstdarg>
@@ -31,20 +34,36 @@
 #include <vector>
 
 #include "app/resources/resource.h"
+#include "tests/support/log_dates.h"
+#include "tests/support/string_table.h"
 #include "tests/wine/support/wine_support.h"
 
 namespace {
 
-const char *TableText(unsigned id)
+// The icon of each box the driver may meet, as a message box style value.
+struct BoxIcon {
+    unsigned stringId;
+    unsigned icon;
+};
+
+const BoxIcon kBoxIcons[] = {
+    {IDS_NOT_ZYPHOR_PROCESSOR, MB_ICONERROR},
+    {IDS_OS_NOT_SUPPORTED, MB_ICONERROR},
+    {IDS_ALREADY_RUNNING, MB_ICONWARNING},
+    {IDS_FILE_SCAN_FAILED, MB_ICONERROR},
+    {IDS_SCAN_CANCELED, MB_ICONWARNING},
+    {IDS_SCAN_COMPLETED, MB_ICONINFORMATION},
+};
+
+const char *IconName(unsigned icon)
 {
-    switch (id) {
-#define BRINDLE_STRING(stringId, text) \
-    case stringId:                      \
-        return text;
-#include "app/resources/strings.inc"
-#undef BRINDLE_STRING
-    default:
-        return 0;
+    switch (icon) {
+    case 0: return "no icon";
+    case MB_ICONERROR: return "error";
+    case MB_ICONQUESTION: return "question";
+    case MB_ICONWARNING: return "warning";
+    case MB_ICONINFORMATION: return "information";
+    default: return "an icon that is none of the system's";
     }
 }
 
@@ -198,25 +217,51 @@ void Answer(const SeenBox &box)
     WaitForWindowGone(box.window, 5000);
 }
 
+// The box `box`, showing string `id`, has the icon that string is shown
+// with. The icon is told from the screen (another process's icon handle
+// means nothing here), so a box not yet painted is looked at once more.
+bool HasIconOf(const SeenBox &box, unsigned id)
+{
+    const BoxIcon *expected = 0;
+    for (const BoxIcon &known : kBoxIcons)
+        if (known.stringId == id)
+            expected = &known;
+    if (expected == 0) {
+        Fail("the driver knows no icon for string %u", id);
+        return false;
+    }
+    unsigned icon = box.icon;
+    if (icon == ICON_UNKNOWN)
+        icon = IconStyleFromScreen(box.window, 3000);
+    if (icon != expected->icon) {
+        Fail("the box of string %u shows %s, expected %s", id, IconName(icon),
+             IconName(expected->icon));
+        return false;
+    }
+    return true;
+}
+
 // Expects the next box to show string `id`; with `caption` given, also that
 // caption. Answers it either way.
 bool ExpectBox(const Program &program, unsigned id, const char *caption, DWORD timeoutMs)
 {
     SeenBox box;
     if (!WaitForBox(program, timeoutMs, box)) {
-        Fail("no box with string %u (\"%s\") appeared", id, TableText(id));
+        Fail("no box with string %u (\"%s\") appeared", id, StringTableText(id));
         return false;
     }
-    bool good = box.text == TableText(id);
+    bool good = box.text == StringTableText(id);
     if (!good)
-        Fail("expected string %u (\"%s\"), the box says \"%s\"", id, TableText(id),
+        Fail("expected string %u (\"%s\"), the box says \"%s\"", id, StringTableText(id),
              box.text.c_str());
     else
-        Note("box: \"%s\" (caption \"%s\")", box.text.c_str(), box.caption.c_str());
+        Note("box: \"%s\" (caption \"%s\", %s icon)", box.text.c_str(), box.caption.c_str(),
+             IconName(box.icon));
     if (good && caption != 0 && box.caption != caption) {
         Fail("box %u has caption \"%s\", expected \"%s\"", id, box.caption.c_str(), caption);
         good = false;
     }
+    good = good && HasIconOf(box, id);
     Answer(box);
     return good;
 }
@@ -249,26 +294,15 @@ HWND MainDialogOf(HWND mainWindow)
     return FindWindowExA(mainWindow, 0, "#32770", 0);
 }
 
-// Ticks the checkbox labelled `drive` and unticks every other one, so that
-// the scan never walks Wine's own C: drive. False when no checkbox has that
-// label.
-bool TickOnly(HWND dialog, const char *drive)
+// Ticks the checkboxes of `drives` and unticks every other one, so that
+// the scan never walks Wine's own C: drive.
+bool TickDrives(HWND dialog, const std::vector<std::string> &drives)
 {
-    bool found = false;
-    for (int slot = 0; slot <= IDC_LAST_DRIVE_CHECK - IDC_FIRST_DRIVE_CHECK; ++slot) {
-        HWND checkbox = GetDlgItem(dialog, IDC_FIRST_DRIVE_CHECK + slot);
-        if (checkbox == 0 || !IsWindowVisible(checkbox))
-            continue;
-        std::string label = TextOf(GetDlgItem(dialog, IDC_FIRST_DRIVE_LABEL + slot));
-        bool wanted = _stricmp(label.c_str(), drive) == 0;
-        found = found || wanted;
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutA(checkbox, BM_SETCHECK, wanted ? BST_CHECKED : BST_UNCHECKED, 0,
-                            SMTO_ABORTIFHUNG, 2000, &ignored);
-    }
-    if (!found)
-        Fail("the main dialog has no checkbox for %s", drive);
-    return found;
+    std::string missing;
+    if (TickOnly(dialog, drives, &missing))
+        return true;
+    Fail("the main dialog has no checkbox for %s that a click ticks", missing.c_str());
+    return false;
 }
 
 void Press(HWND dialog, int buttonId)
@@ -320,10 +354,10 @@ bool StartToMainDialog(const char *path, Program &program, HWND &mainWindow, HWN
 // box with the window title as its caption, then Start shown again.
 bool ScanToCompletion(const Program &program, HWND dialog, const char *drive)
 {
-    if (!TickOnly(dialog, drive))
+    if (!TickDrives(dialog, {drive}))
         return false;
     Press(dialog, IDC_START);
-    if (!ExpectBox(program, IDS_SCAN_COMPLETED, TableText(IDS_WINDOW_TITLE), SCAN_TIMEOUT_MS))
+    if (!ExpectBox(program, IDS_SCAN_COMPLETED, StringTableText(IDS_WINDOW_TITLE), SCAN_TIMEOUT_MS))
         return false;
     if (!WaitUntilVisible(GetDlgItem(dialog, IDC_START), 5000)) {
         Fail("Start is not shown again after the scan");
@@ -332,20 +366,24 @@ bool ScanToCompletion(const Program &program, HWND dialog, const char *drive)
     return true;
 }
 
-// Starts a scan of `drive` alone and waits until the worker shows the
-// drive's label, that is, walks the drive.
-bool StartScanOf(HWND dialog, const char *drive)
+// Starts a scan of `drives` (in the table's order) and waits until the
+// worker shows the last one's label, that is, walks that drive.
+bool StartScanOf(HWND dialog, const std::vector<std::string> &drives)
 {
-    if (!TickOnly(dialog, drive))
+    if (drives.empty()) {
+        Fail("no drive to scan");
+        return false;
+    }
+    if (!TickDrives(dialog, drives))
         return false;
     Press(dialog, IDC_START);
     HWND driveText = GetDlgItem(dialog, IDC_DRIVE_TEXT);
     for (DWORD waited = 0; waited <= START_TIMEOUT_MS; waited += 10) {
-        if (_stricmp(TextOf(driveText).c_str(), drive) == 0)
+        if (_stricmp(TextOf(driveText).c_str(), drives.back().c_str()) == 0)
             return true;
         Sleep(10);
     }
-    Fail("the scan of %s did not start", drive);
+    Fail("the scan of %s did not start", drives.back().c_str());
     return false;
 }
 
@@ -390,7 +428,7 @@ std::string LastDriveLabel(HWND dialog)
 bool CancelDuringScan(const Program &program, HWND dialog, const char *drive)
 {
     bool boxExpected = _stricmp(LastDriveLabel(dialog).c_str(), drive) != 0;
-    if (!StartScanOf(dialog, drive))
+    if (!StartScanOf(dialog, {drive}))
         return false;
     DWORD before = GetTickCount();
     Press(dialog, IDC_CANCEL);
@@ -469,8 +507,10 @@ bool RunSecondCopy(const char *path)
         } else {
             Note("second copy: \"%s\" (caption \"%s\")", box.text.c_str(),
                  box.caption.c_str());
-            if (box.text != TableText(IDS_ALREADY_RUNNING)) {
+            if (box.text != StringTableText(IDS_ALREADY_RUNNING)) {
                 Fail("the second copy's box says \"%s\"", box.text.c_str());
+                good = false;
+            } else if (!HasIconOf(box, IDS_ALREADY_RUNNING)) {
                 good = false;
             }
             if (FindTopLevel(second, MAIN_CLASS) != 0) {
@@ -538,7 +578,7 @@ bool RunStopDuringScan(const char *path, const char *drive, bool byMenu)
     HWND dialog = 0;
     if (!StartToMainDialog(path, program, mainWindow, dialog))
         return false;
-    bool good = StartScanOf(dialog, drive);
+    bool good = StartScanOf(dialog, {drive});
     if (good) {
         DWORD before = GetTickCount();
         if (byMenu)
@@ -588,7 +628,7 @@ HWND FindOwnDialog(const Program &program)
 }
 
 bool Pose(const char *path, const std::string &state, const char *readyFile,
-          const char *doneFile, const std::vector<const char *> &drives)
+          const char *doneFile, const std::vector<std::string> &drives)
 {
     Program program = {};
     if (!Start(path, program))
@@ -598,24 +638,7 @@ bool Pose(const char *path, const std::string &state, const char *readyFile,
     HWND dialog = good ? MainDialogOf(mainWindow) : 0;
     HWND about = 0;
     if (good && state == "scanning") {
-        for (int slot = 0; slot <= IDC_LAST_DRIVE_CHECK - IDC_FIRST_DRIVE_CHECK; ++slot) {
-            std::string label = TextOf(GetDlgItem(dialog, IDC_FIRST_DRIVE_LABEL + slot));
-            bool wanted = false;
-            for (const char *drive : drives)
-                wanted = wanted || _stricmp(label.c_str(), drive) == 0;
-            SendMessageA(GetDlgItem(dialog, IDC_FIRST_DRIVE_CHECK + slot), BM_SETCHECK,
-                         wanted ? BST_CHECKED : BST_UNCHECKED, 0);
-        }
-        Press(dialog, IDC_START);
-        const char *last = drives.empty() ? "" : drives.back();
-        good = false;
-        for (DWORD waited = 0; waited <= SCAN_TIMEOUT_MS && !good; waited += 10) {
-            good = _stricmp(TextOf(GetDlgItem(dialog, IDC_DRIVE_TEXT)).c_str(), last) == 0;
-            if (!good)
-                Sleep(10);
-        }
-        if (!good)
-            Fail("the scan of %s did not start", last);
+        good = StartScanOf(dialog, drives);
     } else if (good && state == "about") {
         PostMessageA(mainWindow, WM_COMMAND, IDM_ABOUT, 0);
         for (DWORD waited = 0; waited <= START_TIMEOUT_MS && about == 0; waited += POLL_MS) {
@@ -650,13 +673,52 @@ bool Pose(const char *path, const std::string &state, const char *readyFile,
     return good;
 }
 
-int Record(const char *file, const char *argument)
+bool ReadWholeFile(const char *path, std::string &content)
 {
-    FILE *out = fopen(file, "a");
-    if (out == 0)
+    FILE *file = fopen(path, "rb");
+    if (file == 0)
+        return false;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+        content.append(buffer, got);
+    bool read = ferror(file) == 0;
+    fclose(file);
+    return read;
+}
+
+// The log against the expected document; on a difference, prints the first
+// line that differs.
+int LogMatches(const char *logPath, const char *expectedPath)
+{
+    std::string log, expected;
+    if (!ReadWholeFile(logPath, log) || !ReadWholeFile(expectedPath, expected)) {
+        Fail("cannot read %s or %s", logPath, expectedPath);
         return 1;
-    fprintf(out, "%s\n", argument);
-    fclose(out);
+    }
+    std::vector<std::string> malformed;
+    std::string masked = MaskLogDates(log, "@DATE@", &malformed);
+    for (const std::string &date : malformed)
+        Fail("the log's date text \"%s\" is not of the form \"Www Mmm dd hh:mm:ss yyyy\"",
+             date.c_str());
+    expected = WithCrLf(expected);
+    if (masked != expected) {
+        size_t at = 0, line = 1;
+        while (at < masked.size() && at < expected.size() && masked[at] == expected[at]) {
+            line += masked[at] == '\n';
+            ++at;
+        }
+        size_t start = masked.rfind('\n', at == 0 ? 0 : at - 1);
+        start = start == std::string::npos ? 0 : start + 1;
+        Fail("the log differs from %s from line %u on:\n  log:      \"%s\"\n  expected: \"%s\"",
+             expectedPath, static_cast<unsigned>(line),
+             masked.substr(start, masked.find('\n', start) - start).c_str(),
+             expected.substr(start, expected.find('\n', start) - start).c_str());
+        return 1;
+    }
+    if (!malformed.empty())
+        return 1;
+    Note("the log equals %s (%u bytes)", expectedPath, static_cast<unsigned>(log.size()));
     return 0;
 }
 
@@ -674,7 +736,7 @@ int PrintOsVersion()
 
 int Usage()
 {
-    printf("usage: brindle_e2e_driver scan|scan-cancel-scan|second-copy|refused|stop-during-scan|record|pose|os-version ...\n");
+    printf("usage: brindle_e2e_driver scan|scan-cancel-scan|second-copy|refused|stop-during-scan|pose|log-matches|os-version ...\n");
     return 2;
 }
 
@@ -684,13 +746,13 @@ int main(int argc, char **argv)
 {
     if (argc == 2 && strcmp(argv[1], "os-version") == 0)
         return PrintOsVersion();
+    if (argc == 4 && strcmp(argv[1], "log-matches") == 0)
+        return LogMatches(argv[2], argv[3]);
     if (argc < 3)
         return Usage();
     std::string scenario = argv[1];
     const char *program = argv[2];
     bool good = false;
-    if (scenario == "record" && argc == 4)
-        return Record(argv[2], argv[3]);
     if (scenario == "scan" && argc == 4) {
         good = RunScan(program, argv[3]);
     } else if (scenario == "scan-cancel-scan" && argc == 5) {
@@ -708,7 +770,7 @@ int main(int argc, char **argv)
             return Usage();
         good = RunStopDuringScan(program, argv[3], how == "exit");
     } else if (scenario == "pose" && argc >= 6) {
-        std::vector<const char *> drives(argv + 6, argv + argc);
+        std::vector<std::string> drives(argv + 6, argv + argc);
         good = Pose(program, argv[3], argv[4], argv[5], drives);
     } else {
         return Usage();

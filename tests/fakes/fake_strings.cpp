@@ -6,30 +6,9 @@
 #include "platform/strings.h"
 #include "tests/fakes/fake_strings.h"
 
-namespace {
-struct TableRow {
-    unsigned id;
-    const char *text;
-};
-
-const TableRow kTable[] = {
-#define BRINDLE_STRING(id, text) {id, text},
-#include "app/resources/strings.inc"
-#undef BRINDLE_STRING
-};
-}  // namespace
-
-const char *StringTableText(unsigned id)
-{
-    for (const TableRow &row : kTable)
-        if (row.id == id)
-            return row.text;
-    return 0;
-}
-
 unsigned StringTableId(const char *text)
 {
-    for (const TableRow &row : kTable)
+    for (const StringTableRow &row : kStringTable)
         if (std::strcmp(row.text, text) == 0)
             return row.id;
     return 0;

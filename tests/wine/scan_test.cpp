@@ -2,8 +2,8 @@
 // drive M: (label "FIXTURE") scanned twice into a real Brindlog.html, in the
 // order the scan worker uses, and compared with the expected document; the
 // log in a drive's root directory (N:, empty) with Clear Log and Open Log,
-// the shell's HTML opener replaced by this program recording what it was
-// asked to open.
+// the shell's HTML opener replaced by brindle_record_open.exe, which notes
+// what it was asked to open in opened.txt.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/report.h"
 #include "app/resources/resource.h"
@@ -20,6 +21,7 @@
 #include "log/log.h"
 #include "scan/catalogue.h"
 #include "scan/drivescan.h"
+#include "tests/support/log_dates.h"
 #include "tests/wine/support/wine_support.h"
 
 namespace {
@@ -38,37 +40,17 @@ std::string ReadFile(const std::string &path)
 // carriage return before each.
 std::string ExpectedDocument(const char *name)
 {
-    std::string text = ReadFile(std::string(kHome) + "\\" + name);
-    std::string document;
-    for (char c : text) {
-        if (c == '\r')
-            continue;
-        if (c == '\n')
-            document += '\r';
-        document += c;
-    }
-    return document;
+    return WithCrLf(ReadFile(std::string(kHome) + "\\" + name));
 }
 
-// Replaces each date of the date block ("Www Mmm dd hh:mm:ss yyyy") with
-// @DATE@, after checking its form.
-std::string WithoutDates(std::string document)
+// Each date of the date block replaced by @DATE@, after checking its form.
+std::string WithoutDates(const std::string &document)
 {
-    const std::string lead = "Current Date and Time is: ";
-    for (size_t at = document.find(lead); at != std::string::npos; at = document.find(lead, at + 1)) {
-        size_t start = at + lead.size();
-        std::string date = document.substr(start, 24);
-        char weekday[4], month[4];
-        int day, hour, minute, second, year;
-        char tail;
-        bool wellFormed = date.size() == 24 &&
-                          std::sscanf(date.c_str(), "%3s %3s %2d %2d:%2d:%2d %4d%c", weekday, month, &day, &hour,
-                                      &minute, &second, &year, &tail) == 7 &&
-                          date[10] == ' ' && date[13] == ':' && date[16] == ':';
-        EXPECT_TRUE(wellFormed) << "date text \"" << date << "\"";
-        document.replace(start, 24, "@DATE@");
-    }
-    return document;
+    std::vector<std::string> malformed;
+    std::string masked = MaskLogDates(document, "@DATE@", &malformed);
+    for (const std::string &date : malformed)
+        ADD_FAILURE() << "date text \"" << date << "\"";
+    return masked;
 }
 
 void MakeDir(const char *path)
@@ -197,36 +179,26 @@ TEST_F(RealFolderTest, InADrivesRootTheLogPathHasTwoBackslashesAndStillWorks)
     }
     std::string opened = ReadFile(kRecordFile);
     ASSERT_FALSE(opened.empty()) << "the shell started no opener";
+    opened = opened.substr(0, opened.find_first_of("\r\n"));  // the recorder's line end
     char openedFull[MAX_PATH], logFull[MAX_PATH];
     ASSERT_GT(GetFullPathNameA(opened.c_str(), MAX_PATH, openedFull, 0), 0u) << opened;
     ASSERT_GT(GetFullPathNameA("N:\\Brindlog.html", MAX_PATH, logFull, 0), 0u);
     EXPECT_STREQ(openedFull, logFull) << "opened " << opened;
 }
 
-// Makes this program the shell's opener of HTML documents.
+// Makes the recorder beside this program the shell's opener of HTML
+// documents.
 bool RegisterRecorder()
 {
-    char self[MAX_PATH];
-    GetModuleFileNameA(0, self, MAX_PATH);
-    std::string command = std::string("\"") + self + "\" --record " + kRecordFile + " \"%1\"";
+    const char command[] = "\"C:\\brindle\\brindle_record_open.exe\" \"%1\"";
     return RegSetValueA(HKEY_CLASSES_ROOT, ".html", REG_SZ, "brindletest.html", 0) == ERROR_SUCCESS &&
-           RegSetValueA(HKEY_CLASSES_ROOT, "brindletest.html\\shell\\open\\command", REG_SZ, command.c_str(),
+           RegSetValueA(HKEY_CLASSES_ROOT, "brindletest.html\\shell\\open\\command", REG_SZ, command,
                         0) == ERROR_SUCCESS;
 }
 }  // namespace
 
-// "--record FILE PATH" writes PATH into FILE and exits: the HTML opener
-// that the test registers. Anything else runs the tests.
 int main(int argc, char **argv)
 {
-    if (argc == 4 && std::strcmp(argv[1], "--record") == 0) {
-        std::string temporary = std::string(argv[2]) + ".part";
-        {
-            std::ofstream out(temporary, std::ios::binary);
-            out << argv[3];
-        }
-        return MoveFileA(temporary.c_str(), argv[2]) ? 0 : 1;
-    }
     if (!RegisterRecorder()) {
         std::fprintf(stderr, "could not register the HTML opener\n");
         return 1;

@@ -9,22 +9,12 @@
 
 #include "app/resources/resource.h"
 #include "platform/strings.h"
+#include "tests/support/string_table.h"
 
 namespace {
-struct Row {
-    unsigned id;
-    const char *text;
-};
-
-const Row kTable[] = {
-#define BRINDLE_STRING(id, text) {id, text},
-#include "app/resources/strings.inc"
-#undef BRINDLE_STRING
-};
-
 TEST(StringTable, EveryIdLoadsItsExactText)
 {
-    for (const Row &row : kTable) {
+    for (const StringTableRow &row : kStringTable) {
         char buffer[260];
         std::memset(buffer, 'x', sizeof buffer);
         int length = LoadTableString(0, row.id, buffer, sizeof buffer);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/resources/resource.h"
+
 namespace {
 const int kTextStaticId = 0xFFFF;
 const DWORD kPollMs = 15;
@@ -229,7 +231,6 @@ bool ReadMessageBox(HWND box, SeenBox *seen)
     HWND text = GetDlgItem(box, kTextStaticId);
     seen->text = text ? WindowText(text) : std::string();
     seen->icon = seen->processId == GetCurrentProcessId() ? IconStyleOf(box) : IconStyleFromScreen(box);
-    seen->seenAtTick = GetTickCount();
     return true;
 }
 
@@ -251,19 +252,6 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs)
         PumpMessagesFor(kPollMs);
     }
     return true;
-}
-
-HWND WaitForMessageBox(DWORD timeoutMs, BoxScope scope)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        HWND box = FindMessageBox(scope);
-        if (box)
-            return box;
-        if (GetTickCount() - start >= timeoutMs)
-            return 0;
-        PumpMessagesFor(kPollMs);
-    }
 }
 
 void PumpMessagesFor(DWORD ms)
@@ -291,12 +279,6 @@ BoxAnswerer::BoxAnswerer(BoxScope scope, Hook hook)
 BoxAnswerer::~BoxAnswerer()
 {
     Stop();
-}
-
-void BoxAnswerer::SetHook(Hook hook)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    hook_ = std::move(hook);
 }
 
 void BoxAnswerer::Stop()
@@ -360,13 +342,8 @@ void BoxAnswerer::Run()
         SeenBox seen;
         if (!ReadMessageBox(box, &seen))
             continue;
-        Hook hook;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            hook = hook_;
-        }
-        if (hook)
-            hook(seen);
+        if (hook_)
+            hook_(seen);
         PressOk(box);
         // Recorded once it has closed, so that a test that waits for N
         // boxes sees the code after the N-th box running again.
@@ -382,6 +359,51 @@ void BoxAnswerer::Run()
             stuckBoxes.push_back(box);
         }
     }
+}
+
+namespace {
+const UINT kSendTimeoutMs = 2000;
+
+LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+    return static_cast<LRESULT>(result);
+}
+
+std::string ControlText(HWND control)
+{
+    char text[64] = "";
+    SendWithTimeout(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+}  // namespace
+
+bool TickOnly(HWND dialog, const std::vector<std::string> &labels, std::string *missing)
+{
+    const int kSlots = IDC_LAST_DRIVE_CHECK - IDC_FIRST_DRIVE_CHECK + 1;
+    std::vector<std::string> shown(kSlots);
+    for (int slot = 0; slot < kSlots; ++slot) {
+        HWND checkbox = GetDlgItem(dialog, IDC_FIRST_DRIVE_CHECK + slot);
+        if (checkbox == 0 || !IsWindowVisible(checkbox))
+            continue;
+        shown[slot] = ControlText(GetDlgItem(dialog, IDC_FIRST_DRIVE_LABEL + slot));
+        SendWithTimeout(checkbox, BM_SETCHECK, BST_UNCHECKED);
+    }
+    for (const std::string &label : labels) {
+        int slot = 0;
+        while (slot < kSlots && (shown[slot].empty() || _stricmp(shown[slot].c_str(), label.c_str()) != 0))
+            ++slot;
+        HWND checkbox = slot < kSlots ? GetDlgItem(dialog, IDC_FIRST_DRIVE_CHECK + slot) : 0;
+        if (checkbox != 0)
+            SendWithTimeout(checkbox, BM_CLICK);
+        if (checkbox == 0 || SendWithTimeout(checkbox, BM_GETCHECK) != BST_CHECKED) {
+            if (missing)
+                *missing = label;
+            return false;
+        }
+    }
+    return true;
 }
 
 namespace {

@@ -30,7 +30,6 @@ struct SeenBox {
     // MB_ICONQUESTION (32), MB_ICONWARNING (48), MB_ICONINFORMATION (64),
     // 0 for no icon. ICON_UNKNOWN when it cannot be told (see ReadMessageBox).
     unsigned icon;
-    DWORD seenAtTick;      // GetTickCount() when the box was read
 };
 
 enum : unsigned { ICON_UNKNOWN = 0xFFFFFFFFu };
@@ -70,13 +69,6 @@ bool PressOk(HWND box);
 // Waits until `window` is destroyed; false after `timeoutMs`.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs);
 
-// Polls for a message box in `scope` for at most `timeoutMs`, pumping the
-// calling thread's messages meanwhile (so a box on another thread or in
-// another process that sends to this thread's windows cannot deadlock it).
-// Returns the box, or 0 on timeout. Cannot see a box of the calling thread
-// itself: that thread is inside the box's modal loop.
-HWND WaitForMessageBox(DWORD timeoutMs, BoxScope scope = BOXES_OF_THIS_PROCESS);
-
 // Retrieves and dispatches the calling thread's messages for `ms`
 // milliseconds, sleeping while there are none.
 void PumpMessagesFor(DWORD ms);
@@ -102,9 +94,6 @@ public:
     ~BoxAnswerer();
     BoxAnswerer(const BoxAnswerer &) = delete;
     BoxAnswerer &operator=(const BoxAnswerer &) = delete;
-
-    // Replaces the hook; takes effect from the next box.
-    void SetHook(Hook hook);
 
     // Waits until at least `count` boxes have been answered (closed) since
     // the start or the last Clear; false after `timeoutMs`. Pumps the
@@ -134,6 +123,15 @@ private:
     std::atomic<bool> stop_;
     std::thread thread_;
 };
+
+// Leaves exactly the drives labelled `labels` ("M:") ticked in the main
+// dialog `dialog`, of this process or another: every shown drive checkbox
+// is cleared with BM_SETCHECK, then each one named is clicked, as a user
+// would, and must then be ticked. Messages are sent with a time-out, so a
+// busy program cannot hang the caller. False when a label has no shown
+// checkbox or a click did not tick it; *missing (if given) is that label.
+bool TickOnly(HWND dialog, const std::vector<std::string> &labels,
+              std::string *missing = 0);
 
 // A plain top-level window of a class of its own, for tests that need a
 // main window (to see it disabled and enabled, for instance). Destroyed by

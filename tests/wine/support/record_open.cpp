@@ -1,5 +1,6 @@
-// Stands in for the program that opens .html documents: appends the
-// document it was asked to open to opened.txt beside itself, one per line.
+// Stands in for the program that opens .html documents, registered by the
+// tests as the shell's HTML opener: appends the document it was asked to
+// open to opened.txt beside itself, one per line.
 #include <windows.h>
 
 #include <cstdio>
