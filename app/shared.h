@@ -16,7 +16,6 @@ struct ScanShared {
     char windowTitle[100];       // string 10
     DriveTable drives;
     std::atomic<uint32_t> StopRequested;  // 1 asks the worker to stop
-    int32_t ListedCount;                  // file lines written since the last log header
 };
 
 extern ScanShared g_shared;

@@ -12,7 +12,6 @@ void ResetScanState()
     g_shared.drives.count = 0;
     g_shared.drives.selectedCount = 0;
     g_shared.StopRequested = 0;
-    g_shared.ListedCount = 0;
 }
 
 // No dialog keyboard processing and no accelerators: the main dialog takes

@@ -107,22 +107,21 @@ void LoadSmallCatalogue(Catalogue *catalogue)
 double TimeScan(const char *pattern, const Catalogue *catalogue, int expectedLines)
 {
     DeleteFileA(kLogName);
-    FILE *log = OpenLogForScan(kLogName);
-    if (!log)
+    ScanLog log = {OpenLogForScan(kLogName), 0};
+    if (!log.file)
         Fail("cannot open the log");
     g_shared.StopRequested.store(0);
-    g_shared.ListedCount = 0;
 
     const double start = Seconds();
-    const bool scanned = ScanDrive(pattern, &log, catalogue);
+    const DriveOutcome outcome = ScanDrive(pattern, &log, catalogue);
     const double elapsed = Seconds() - start;
 
-    if (log)
-        CloseLog(log);
-    if (!scanned)
+    if (outcome != DRIVE_EXCEPTION)
+        CloseLog(log.file);
+    if (outcome != DRIVE_WALKED)
         Fail("the scan did not finish");
-    if (g_shared.ListedCount != expectedLines) {
-        std::fprintf(stderr, "scanbench: %d file lines, expected %d\n", g_shared.ListedCount, expectedLines);
+    if (log.listedCount != expectedLines) {
+        std::fprintf(stderr, "scanbench: %d file lines, expected %d\n", log.listedCount, expectedLines);
         std::exit(1);
     }
     return elapsed;

@@ -6,7 +6,6 @@
 
 #include "app/report.h"
 #include "app/resources/resource.h"
-#include "app/shared.h"
 #include "platform/curdir.h"
 #include "platform/shell.h"
 
@@ -163,8 +162,6 @@ uint32_t GetLogSize(FILE *log)
 
 void WriteLogHeader(FILE *log, uint32_t size)
 {
-    g_shared.ListedCount = 0;
-
     char buffer[1000];
     LogText text = StartText(buffer, sizeof buffer);
     if (size == 0) {
@@ -233,15 +230,13 @@ void WriteDriveLine(FILE *log, const char *driveLabel)
     WriteText(log, text);
 }
 
-void WriteFileLine(FILE *log, const char *lineText, bool held)
+void WriteFileLine(FILE *log, int32_t number, const char *lineText, bool held)
 {
-    ++g_shared.ListedCount;
-
     char buffer[kFileLineSize];
     LogText text = StartText(buffer, sizeof buffer);
     Compose(text, "%s", kFileFont);
     // "%d. %s " with the text escaped on its way in.
-    Compose(text, kFileNumber, static_cast<int>(g_shared.ListedCount));
+    Compose(text, kFileNumber, static_cast<int>(number));
     ComposeEscaped(text, lineText, FILE_LINE_TEXT_SIZE - 1);
     Compose(text, "%s", " ");
     // The line leaves FONT and LEFT open, and one that needs an update has
@@ -255,14 +250,14 @@ void WriteFileLine(FILE *log, const char *lineText, bool held)
     WriteText(log, text);
 }
 
-void WriteLogFooter(FILE *log, const char *statusText)
+void WriteLogFooter(FILE *log, const char *statusText, bool noUpdatesNeeded)
 {
     char buffer[500];
     LogText text = StartText(buffer, sizeof buffer);
     if (std::strcmp(statusText, "") != 0) {
         Compose(text, "%s", "<CENTER>\n<FONT COLOR=\"#A00000\" SIZE=\"2\" ");
         Compose(text, "FACE=\"Arial\">%s\n", statusText);
-        if (g_shared.StopRequested.load() == 0 && g_shared.ListedCount == 0)
+        if (noUpdatesNeeded)
             Compose(text, "%s", ": No Updates Needed\n");
     }
     Compose(text, "%s", "</FONT></CENTER>\n\n");
@@ -299,7 +294,7 @@ void ClearLog()
         return;
     }
     WriteLogHeader(log, 0);
-    WriteLogFooter(log, "");
+    WriteLogFooter(log, "", false);
     // An empty document that did not reach the disk whole is not a cleared
     // log; the user hears of it.
     if (!CloseLog(log))

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 #include "platform/handle.h"
+#include "platform/path.h"
 
 // The HTML scan log "Brindlog.html" in the current directory. Every writer
 // composes its text and writes it at once; each line feed reaches the file
@@ -23,10 +24,18 @@ enum {
     LOG_DATE_TEXT_SIZE = 26
 };
 
+// The log of one scan as its worker holds it: the open stream and the
+// number of file lines written since the header, which numbers the lines
+// on across every drive of the scan.
+struct ScanLog {
+    FILE *file;
+    int32_t listedCount;
+};
+
 // Forms the log path (current directory, "\\", string 20) in `path`.
 // False, with no message, when the directory cannot be had or the whole path
 // does not fit.
-bool BuildLogPath(char path[260]);
+bool BuildLogPath(char path[PATH_SIZE]);
 
 // Opens the log at `path` for appending and reading, creating it (binary
 // "ab+": the writers put in the carriage returns themselves).
@@ -37,8 +46,7 @@ FILE *OpenLogForScan(const char *path);
 // and 0.
 uint32_t GetLogSize(FILE *log);
 
-// Sets ListedCount to 0 and writes the full header when size is 0, the short
-// one otherwise.
+// The full header when size is 0, the short one otherwise.
 void WriteLogHeader(FILE *log, uint32_t size);
 
 // The date, the support site (the catalogue's first line, line end included)
@@ -52,12 +60,15 @@ void FormatLogDate(time_t when, char text[LOG_DATE_TEXT_SIZE]);
 
 void WriteDriveLine(FILE *log, const char *driveLabel);
 
-// One numbered file line; the text comes from the scanned drive and is
-// written HTML-escaped. `held` false adds the could-not-validate note.
-void WriteFileLine(FILE *log, const char *lineText, bool held);
+// File line `number` (1 for the first since the header); the text comes
+// from the scanned drive and is written HTML-escaped. `held` false adds the
+// could-not-validate note.
+void WriteFileLine(FILE *log, int32_t number, const char *lineText, bool held);
 
 // The status block (when statusText is not empty) and the closing tags.
-void WriteLogFooter(FILE *log, const char *statusText);
+// `noUpdatesNeeded` adds ": No Updates Needed" to a status block: the scan
+// was not stopped and listed no file.
+void WriteLogFooter(FILE *log, const char *statusText, bool noUpdatesNeeded);
 
 // Closes the log; true only when every write and the close succeeded.
 bool CloseLog(FILE *log);

@@ -1,12 +1,13 @@
 #pragma once
 #include <cstdint>
+#include "platform/path.h"
 
 // One entry of a directory listing.
 struct FoundEntry {
     bool isDirectory;   // the entry has the directory attribute
     uint32_t sizeHigh;  // 64-bit size, high half
     uint32_t sizeLow;   // 64-bit size, low half
-    char name[260];     // the name as the file system holds it
+    char name[PATH_SIZE];  // the name as the file system holds it
 };
 
 // Why a listing could not be opened. The first four mean that there is

@@ -1,6 +1,9 @@
 #pragma once
 
+// A volume label: at most 34 characters and the terminator.
+enum { VOLUME_LABEL_SIZE = 35 };
+
 // Stores the volume label of `root` (drive letter, colon, backslash) in
 // `label`, which is cleared first; it stays empty when the drive has no
 // label or the query fails.
-void QueryVolumeLabel(const char *root, char label[35]);
+void QueryVolumeLabel(const char *root, char label[VOLUME_LABEL_SIZE]);

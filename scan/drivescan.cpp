@@ -10,29 +10,26 @@
 #include "app/shared.h"
 #include "log/log.h"
 #include "platform/dirsearch.h"
+#include "platform/path.h"
 #include "platform/threadqueue.h"
 #include "platform/volume.h"
 #include "scan/match.h"
 
 namespace {
 
-enum {
-    PATTERN_SIZE = 260,    // a search pattern, terminator included
-    LABEL_SIZE = 35        // a volume label, terminator included
-};
-
-// Label (34), a blank, the directory (258) and the name (259) must fit the
-// line text whole, and the log writes a text of this size whole.
-static_assert(FILE_LINE_TEXT_SIZE >= LABEL_SIZE - 1 + 1 + (PATTERN_SIZE - 2) + (PATTERN_SIZE - 1),
+// Label (34), a blank, the directory (258: a pattern less its "*") and the
+// name (259) must fit the line text whole, and the log writes a text of
+// this size whole.
+static_assert(FILE_LINE_TEXT_SIZE >= VOLUME_LABEL_SIZE - 1 + 1 + (PATH_SIZE - 2) + (PATH_SIZE - 1),
               "a file line text must hold the longest label, directory and name");
 
 // What one drive's walk carries from directory to directory.
 struct DriveWalk {
-    FILE *log;
+    ScanLog *log;
     const Catalogue *catalogue;
     char root[4];           // drive letter, colon, backslash
     bool labelKnown;        // the label is asked once, at the first listed file
-    char label[LABEL_SIZE];
+    char label[VOLUME_LABEL_SIZE];
 };
 
 // Closes the search it holds on every way out of a listing, an exception
@@ -57,6 +54,14 @@ bool IsDotEntry(const char *name)
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
+// The directory of a pattern is the pattern up to its first "*", final
+// backslash kept: its length.
+size_t DirectoryLength(const char *pattern)
+{
+    const char *star = std::strchr(pattern, '*');
+    return star ? static_cast<size_t>(star - pattern) : std::strlen(pattern);
+}
+
 // Judges one file against every catalogue entry of its name and writes its
 // line when the name is catalogued: held as soon as one entry holds, with
 // the could-not-validate note when none does. The version resource is read
@@ -77,28 +82,28 @@ void JudgeFile(const char *pattern, size_t directoryLength, const FoundEntry &fo
     std::snprintf(lineText, sizeof lineText, "%s %.*s%s", walk.label, static_cast<int>(directoryLength),
                   pattern, found.name);
 
-    FileQuantities quantities;
-    std::memset(&quantities.version, 0, sizeof quantities.version);
-    quantities.size = static_cast<uint64_t>(found.sizeHigh) << 32 | found.sizeLow;
+    FileQuantities quantities = ListedQuantities(found);
     bool versionRead = false;
     bool held = false;
     for (uint32_t i = 0; i < matches && !held; ++i) {
         if (!versionRead && KindComparesVersion(walk.catalogue->entries[indices[i]].kind)) {
-            ReadFileQuantities(pattern, &found, &quantities);
+            ReadFileVersion(pattern, directoryLength, found.name, &quantities.version);
             versionRead = true;
         }
         held = CheckQuantitiesAgainstEntry(&quantities, indices[i], walk.catalogue);
     }
-    WriteFileLine(walk.log, lineText, held);
+    ++walk.log->listedCount;
+    WriteFileLine(walk.log->file, walk.log->listedCount, lineText, held);
 }
 
 // Walks the directory of `pattern` (its path, "\\" and "*"): every file in
 // listing order, then every subdirectory in listing order, each walked
 // completely before the next. The directory is listed once; its
-// subdirectory names are kept for the descent. True when the directory was
-// walked (or holds nothing to walk); false after a listing failure other
-// than the four tolerated ones (string 29 shown), or on a stop request.
-bool ScanDirectory(const char *pattern, DriveWalk &walk)
+// subdirectory names are kept for the descent. Walked when the directory
+// was walked (or holds nothing to walk); failed after a listing failure
+// other than the four tolerated ones (string 29 shown); stopped on a stop
+// request.
+DriveOutcome ScanDirectory(const char *pattern, DriveWalk &walk)
 {
     FoundEntry found;
     SearchFailure failure;
@@ -109,17 +114,15 @@ bool ScanDirectory(const char *pattern, DriveWalk &walk)
         case SEARCH_ACCESS_DENIED:
         case SEARCH_INVALID_DRIVE:
         case SEARCH_NOT_READY:
-            return true;  // nothing to scan here
+            return DRIVE_WALKED;  // nothing to scan here
         case SEARCH_OTHER:
             break;
         }
         ReportMessage(IDS_INVALID_FILE, ICON_ERROR);
-        return false;
+        return DRIVE_FAILED;
     }
 
-    // The directory is the pattern up to its first "*", final backslash kept.
-    const char *star = std::strchr(pattern, '*');
-    const size_t directoryLength = star ? static_cast<size_t>(star - pattern) : std::strlen(pattern);
+    const size_t directoryLength = DirectoryLength(pattern);
     std::vector<std::string> subdirectories;
     {
         SearchCloser closer(search);
@@ -130,11 +133,11 @@ bool ScanDirectory(const char *pattern, DriveWalk &walk)
                 // A subdirectory whose pattern would not fit its buffer
                 // cannot be listed: it is passed over like one that cannot
                 // be reached.
-                if (directoryLength + std::strlen(found.name) + 2 < PATTERN_SIZE)
+                if (directoryLength + std::strlen(found.name) + 2 < PATH_SIZE)
                     subdirectories.push_back(found.name);
             }
             if (StopRequested())
-                return false;
+                return DRIVE_STOPPED;
         } while (DirSearchNext(search, &found));
     }
     // The worker's progress bar belongs to this thread: after every
@@ -143,29 +146,46 @@ bool ScanDirectory(const char *pattern, DriveWalk &walk)
     // interface thread's, no input waits behind the walk.
     HandlePendingMessages();
 
-    char subPattern[PATTERN_SIZE];
+    char subPattern[PATH_SIZE];
     for (const std::string &name : subdirectories) {
         std::snprintf(subPattern, sizeof subPattern, "%.*s%s\\*", static_cast<int>(directoryLength), pattern,
                       name.c_str());
-        if (!ScanDirectory(subPattern, walk))
-            return false;
+        const DriveOutcome outcome = ScanDirectory(subPattern, walk);
+        if (outcome != DRIVE_WALKED)
+            return outcome;
         if (StopRequested())
-            return false;
+            return DRIVE_STOPPED;
     }
-    return true;
+    return DRIVE_WALKED;
+}
+
+// The guard's steps, in this order: the text, the stop request, the footer,
+// the close, the message. The footer never says that no update is needed:
+// the stop request is already raised.
+DriveOutcome EndWalkOnException(FILE *log)
+{
+    char text[LOG_TEXT_SIZE];
+    LoadText(IDS_STATUS_EXCEPTION, text, sizeof text);
+    g_shared.StopRequested.store(1);
+    if (log) {
+        WriteLogFooter(log, text, false);
+        CloseLog(log);
+    }
+    ReportMessage(IDS_STATUS_EXCEPTION, ICON_ERROR);
+    return DRIVE_EXCEPTION;
 }
 
 }  // namespace
 
-bool ScanDrive(const char *pattern, FILE **log, const Catalogue *catalogue)
+DriveOutcome ScanDrive(const char *pattern, ScanLog *log, const Catalogue *catalogue)
 {
-    char rootPattern[PATTERN_SIZE];
+    char rootPattern[PATH_SIZE];
     if (std::strlen(pattern) >= sizeof rootPattern || std::strlen(pattern) < 3)
-        return true;  // not a pattern this walk can list: nothing to scan
+        return DRIVE_WALKED;  // not a pattern this walk can list: nothing to scan
     std::strcpy(rootPattern, pattern);
 
     DriveWalk walk;
-    walk.log = *log;
+    walk.log = log;
     walk.catalogue = catalogue;
     std::memcpy(walk.root, rootPattern, 3);
     walk.root[3] = 0;
@@ -175,17 +195,10 @@ bool ScanDrive(const char *pattern, FILE **log, const Catalogue *catalogue)
     try {
         return ScanDirectory(rootPattern, walk);
     } catch (...) {
-        // Whatever broke the walk, the log gets its footer and is closed
-        // here; the worker writes nothing more to it.
-        char text[LOG_TEXT_SIZE];
-        LoadText(IDS_STATUS_EXCEPTION, text, sizeof text);
-        g_shared.StopRequested.store(1);
-        if (*log) {
-            WriteLogFooter(*log, text);
-            CloseLog(*log);
-            *log = 0;
-        }
-        ReportMessage(IDS_STATUS_EXCEPTION, ICON_ERROR);
-        return false;
+        // Any C++ exception thrown by the walk or by what it calls (an
+        // allocation failure, the platform layer's own). An access fault or
+        // another hardware exception is no C++ exception here and is not
+        // caught: it ends the program as it would anywhere else.
+        return EndWalkOnException(log->file);
     }
 }

@@ -1,13 +1,21 @@
 #pragma once
-#include <cstdio>
+#include "log/log.h"
 #include "scan/catalogue.h"
 
+// How the walk of one drive ended.
+enum DriveOutcome {
+    DRIVE_WALKED,    // walked to its end (or there was nothing to walk)
+    DRIVE_FAILED,    // a directory could not be listed; string 29 shown
+    DRIVE_STOPPED,   // a stop was requested; nothing shown
+    DRIVE_EXCEPTION  // an exception broke the walk: the guard has set
+                     // StopRequested, written the footer (string 33) and
+                     // closed log->file, then shown 33; nothing more may be
+                     // written to the log, nor may it be closed again
+};
+
 // Walks one drive, depth-first, from its root pattern (drive label and
-// "\\*"), writing a line to the log for every file named in the catalogue.
-// True when the whole drive was walked; false when a directory could not be
-// listed (string 29 shown), when a stop was requested, or when an exception
-// was caught. In that last case the guard has written the footer (string
-// 33), closed the log and set *log to 0, set StopRequested and shown 33.
-// After every directory it has listed, the calling thread's pending
-// messages are handled (HandlePendingMessages).
-bool ScanDrive(const char *pattern, FILE **log, const Catalogue *catalogue);
+// "\\*"), writing a numbered line to `log` for every file named in the
+// catalogue (log->listedCount counts them on). After every directory it has
+// listed, the calling thread's pending messages are handled
+// (HandlePendingMessages).
+DriveOutcome ScanDrive(const char *pattern, ScanLog *log, const Catalogue *catalogue);

@@ -68,26 +68,25 @@ bool EvaluateConditions(const MatchCondition conditions[4], uint64_t version, ui
     return true;
 }
 
-void ReadFileQuantities(const char *searchPattern, const FoundEntry *found, FileQuantities *quantities)
+FileQuantities ListedQuantities(const FoundEntry &found)
 {
-    std::memset(&quantities->version, 0, sizeof quantities->version);
-    quantities->size = static_cast<uint64_t>(found->sizeHigh) << 32 | found->sizeLow;
+    FileQuantities quantities;
+    quantities.version = VersionHalves{0, 0, 0, 0};
+    quantities.size = static_cast<uint64_t>(found.sizeHigh) << 32 | found.sizeLow;
+    return quantities;
+}
 
-    // The file's directory is the pattern up to its first "*".
-    const char *star = std::strchr(searchPattern, '*');
-    size_t directoryLength = star ? static_cast<size_t>(star - searchPattern) : std::strlen(searchPattern);
-
-    char path[260];
+void ReadFileVersion(const char *directory, size_t directoryLength, const char *name, VersionHalves *version)
+{
+    char path[PATH_SIZE];
     if (directoryLength >= sizeof path)
         return;
-    int length = std::snprintf(path, sizeof path, "%.*s%s", static_cast<int>(directoryLength), searchPattern,
-                               found->name);
+    int length = std::snprintf(path, sizeof path, "%.*s%s", static_cast<int>(directoryLength), directory, name);
     // A path that does not fit would name another file: read nothing.
     if (length < 0 || static_cast<size_t>(length) >= sizeof path)
         return;
-
-    if (!ReadVersionHalves(path, &quantities->version))
-        std::memset(&quantities->version, 0, sizeof quantities->version);
+    // All 0 when the file has no version information.
+    ReadVersionHalves(path, version);
 }
 
 bool CheckQuantitiesAgainstEntry(const FileQuantities *quantities, uint32_t entryIndex,
@@ -131,12 +130,4 @@ bool CheckQuantitiesAgainstEntry(const FileQuantities *quantities, uint32_t entr
     }
 
     return EvaluateConditions(entry.conditions, version, size);
-}
-
-bool CheckFileAgainstEntry(const char *searchPattern, const FoundEntry *found, uint32_t entryIndex,
-                           const Catalogue *catalogue)
-{
-    FileQuantities quantities;
-    ReadFileQuantities(searchPattern, found, &quantities);
-    return CheckQuantitiesAgainstEntry(&quantities, entryIndex, catalogue);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include "platform/dirsearch.h"
 #include "platform/fileversion.h"
@@ -41,24 +42,25 @@ uint32_t ParseCompareOp(const char *field);
 // when both quantities are 0. Pure.
 bool EvaluateConditions(const MatchCondition conditions[4], uint64_t version, uint64_t size);
 
-// What the match rules need to know of one found file: read once, however
+// What the match rules need to know of one found file: taken once, however
 // many catalogue entries name it.
 struct FileQuantities {
     VersionHalves version;  // all 0 when the file has no version information
     uint64_t size;
 };
 
-// Reads the version halves of the file `found` in the directory of
-// `searchPattern` (the pattern up to its first "*"). A path that does not
-// fit 260 characters is not read and counts as having no version.
-void ReadFileQuantities(const char *searchPattern, const FoundEntry *found, FileQuantities *quantities);
+// The quantities of `found` as its listing gives them: its 64-bit size, and
+// a version of all 0 until ReadFileVersion reads the file's own.
+FileQuantities ListedQuantities(const FoundEntry &found);
+
+// Reads the version halves of the file `name` in `directory` (a path with
+// its final backslash, of which the first `directoryLength` characters are
+// taken) into `version`: all 0 when the file has none. A path that does not
+// fit PATH_SIZE is not read, and `version` is left as it was.
+void ReadFileVersion(const char *directory, size_t directoryLength, const char *name, VersionHalves *version);
 
 // Judges a file's quantities against catalogue entry `entryIndex`: true when
 // the entry holds (the file needs an update). An invalid kind shows string
 // 35 and gives false.
 bool CheckQuantitiesAgainstEntry(const FileQuantities *quantities, uint32_t entryIndex,
                                  const Catalogue *catalogue);
-
-// ReadFileQuantities followed by CheckQuantitiesAgainstEntry.
-bool CheckFileAgainstEntry(const char *searchPattern, const FoundEntry *found, uint32_t entryIndex,
-                           const Catalogue *catalogue);

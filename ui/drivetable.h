@@ -2,13 +2,16 @@
 #include <cstdint>
 #include "platform/handle.h"
 
+// A drive label: letter, ":" and the terminator, with a spare byte.
+enum { DRIVE_LABEL_SIZE = 4 };
+
 // One row of the drive table. Entry i always has checkbox 1023 + i and
 // label 1101 + i in the main dialog, whatever its letter.
 struct DriveEntry {
     int32_t checkboxId;
     int32_t labelId;
     int32_t selected;  // 1 ticked, 0 not, as read at the start of the latest scan
-    char label[4];     // drive letter in upper case, ":", terminator
+    char label[DRIVE_LABEL_SIZE];  // drive letter in upper case, ":", terminator
 };
 
 // The drives behind the main dialog's checkboxes: fixed drives first, then

@@ -16,6 +16,7 @@
 #include "app/resources/resource.h"
 #include "app/shared.h"
 #include "log/log.h"
+#include "platform/path.h"
 #include "platform/shell.h"
 #include "scan/catalogue.h"
 #include "scan/drivescan.h"
@@ -26,14 +27,18 @@ HANDLE g_latestWorker = 0;
 
 namespace {
 
+// A drive's root pattern, "C:\\*", and its terminator.
+enum { DRIVE_PATTERN_SIZE = 5 };
+
 // What one scan owns from its start to its end.
 struct ScanRun {
     HWND dialog;
     Catalogue catalogue;
-    char logPath[260];
-    FILE *log;
+    char logPath[PATH_SIZE];
+    ScanLog log;     // its file 0 once closed
     HWND progress;
     bool failed;     // a drive failed, or the log did not reach the file
+    bool exception;  // the exception guard ended a drive and closed the log
 };
 
 // Workers replaced by a newer Start before they had ended. Touched by the
@@ -46,16 +51,30 @@ std::vector<HANDLE> g_earlierWorkers;
 // workers the wait is going through.
 bool g_waitingForWorkers = false;
 
+bool StopRequested()
+{
+    return g_shared.StopRequested.load() != 0;
+}
+
 void PostNotice(const ScanRun &run, ScanNotice notice)
 {
     PostMessageA(run.dialog, WM_SCAN_NOTIFY, notice, 0);
 }
 
+// The one place the worker closes its log; true when everything written
+// reached the file. A log that is not open is left alone.
+bool CloseScanLog(ScanRun &run)
+{
+    if (run.log.file == 0)
+        return true;
+    bool written = CloseLog(run.log.file);
+    run.log.file = 0;
+    return written;
+}
+
 void Release(ScanRun &run)
 {
-    if (run.log)
-        CloseLog(run.log);
-    run.log = 0;
+    CloseScanLog(run);
     if (run.progress)
         DestroyWindow(run.progress);
     run.progress = 0;
@@ -72,9 +91,20 @@ unsigned OpenScan(ScanRun &run)
         return IDS_DATA_FILE_FAILED;
     if (!BuildLogPath(run.logPath))
         return IDS_LOG_NAME_FAILED;
-    run.log = OpenLogForScan(run.logPath);
-    if (run.log == 0)
+    run.log.file = OpenLogForScan(run.logPath);
+    if (run.log.file == 0)
         return IDS_LOG_OPEN_FAILED;
+    return 0;
+}
+
+// A scan that ends before its drives: the failure's own message, the log
+// closed as it stands (no footer), then notices 3 and 1.
+DWORD EndEarly(ScanRun &run, unsigned stringId)
+{
+    ReportMessage(stringId, ICON_ERROR);
+    CloseScanLog(run);
+    PostNotice(run, NOTICE_SCAN_OVER);
+    PostNotice(run, NOTICE_CANCELLED);
     return 0;
 }
 
@@ -106,13 +136,13 @@ HWND CreateProgressBar(uint32_t driveCount)
 
 // The drives in table order. A drive that fails (other than by a stop) ends
 // the loop with notice 2; a stop seen before a drive ends it with notice 1.
+// A drive stopped, or ended by an exception (whose guard raised the stop
+// request), lets the next pass see the stop.
 void ScanTickedDrives(ScanRun &run)
 {
     const DriveTable &table = g_shared.drives;
     for (uint32_t i = 0; i < table.count; ++i) {
-        // The exception guard closes the log and raises a stop; nothing more
-        // may be written after it.
-        if (g_shared.StopRequested != 0 || run.log == 0) {
+        if (StopRequested() || run.exception) {
             PostNotice(run, NOTICE_CANCELLED);
             return;
         }
@@ -120,16 +150,29 @@ void ScanTickedDrives(ScanRun &run)
         if (!entry.selected)
             continue;
 
-        WriteDriveLine(run.log, entry.label);
+        WriteDriveLine(run.log.file, entry.label);
         SetDlgItemTextA(run.dialog, IDC_DRIVE_TEXT, entry.label);
-        char pattern[5];
+        char pattern[DRIVE_PATTERN_SIZE];
         std::snprintf(pattern, sizeof pattern, "%s\\*", entry.label);
-        if (ScanDrive(pattern, &run.log, &run.catalogue)) {
+        switch (ScanDrive(pattern, &run.log, &run.catalogue)) {
+        case DRIVE_WALKED:
             SendMessageA(run.progress, PBM_STEPIT, 0, 0);
-        } else if (g_shared.StopRequested == 0) {
-            run.failed = true;
-            PostNotice(run, NOTICE_DRIVE_FAILED);
-            return;
+            break;
+        case DRIVE_FAILED:
+            // A listing that failed while a stop was requested counts as
+            // stopped.
+            if (!StopRequested()) {
+                run.failed = true;
+                PostNotice(run, NOTICE_DRIVE_FAILED);
+                return;
+            }
+            break;
+        case DRIVE_STOPPED:
+            break;
+        case DRIVE_EXCEPTION:
+            run.exception = true;
+            run.log.file = 0;  // closed by the guard, with its own footer
+            break;
         }
     }
 }
@@ -139,17 +182,13 @@ void ScanTickedDrives(ScanRun &run)
 // the dialog returns to idle.
 void FinishLog(ScanRun &run, bool stopped)
 {
-    if (run.log == 0)
-        return;  // the exception guard wrote its own footer and closed the log
     unsigned status = stopped      ? IDS_STATUS_STOPPED
                       : run.failed ? IDS_STATUS_FAILED
                                    : IDS_STATUS_COMPLETED;
     char statusText[LOG_TEXT_SIZE];
     LoadText(status, statusText, sizeof statusText);
-    WriteLogFooter(run.log, statusText);
-    bool written = CloseLog(run.log);
-    run.log = 0;
-    if (!written && !run.failed) {
+    WriteLogFooter(run.log.file, statusText, !stopped && run.log.listedCount == 0);
+    if (!CloseScanLog(run) && !run.failed) {
         run.failed = true;
         PostNotice(run, NOTICE_DRIVE_FAILED);
     }
@@ -158,40 +197,31 @@ void FinishLog(ScanRun &run, bool stopped)
 DWORD RunScan(ScanRun &run)
 {
     unsigned failure = OpenScan(run);
-    if (failure != 0) {
-        ReportMessage(failure, ICON_ERROR);
-        PostNotice(run, NOTICE_SCAN_OVER);
-        PostNotice(run, NOTICE_CANCELLED);
-        return 0;
-    }
+    if (failure != 0)
+        return EndEarly(run, failure);
 
-    uint32_t size = GetLogSize(run.log);
+    uint32_t size = GetLogSize(run.log.file);
     ShowLogPath(run);
-    WriteLogHeader(run.log, size);
-    WriteLogDateBlock(run.log, run.catalogue.supportSite);
+    WriteLogHeader(run.log.file, size);
+    run.log.listedCount = 0;
+    WriteLogDateBlock(run.log.file, run.catalogue.supportSite);
 
     run.progress = CreateProgressBar(g_shared.drives.selectedCount);
-    if (run.progress == 0) {
-        ReportMessage(IDS_PROGRESS_FAILED, ICON_ERROR);
-        CloseLog(run.log);
-        run.log = 0;
-        PostNotice(run, NOTICE_SCAN_OVER);
-        PostNotice(run, NOTICE_CANCELLED);
-        return 0;
-    }
+    if (run.progress == 0)
+        return EndEarly(run, IDS_PROGRESS_FAILED);
 
     ScanTickedDrives(run);
-    bool caughtException = run.log == 0;
     // Read once, so that the footer and the steps after it tell one story
     // even when a Cancel arrives in between.
-    bool stopped = g_shared.StopRequested != 0;
-    FinishLog(run, stopped);
+    bool stopped = StopRequested();
+    if (!run.exception)
+        FinishLog(run, stopped);
 
-    // A stop raised by the exception guard ends this scan only. It is cleared
-    // before the dialog goes idle, so that it cannot reach a scan started
-    // right after.
-    if (caughtException)
-        g_shared.StopRequested = 0;
+    // The stop request that the exception guard raised ends this scan only:
+    // the worker, which saw the guard's outcome, clears it before the
+    // dialog goes idle, so that it cannot reach a scan started right after.
+    if (run.exception)
+        g_shared.StopRequested.store(0);
     PostNotice(run, NOTICE_SCAN_OVER);
     if (stopped)
         return 0;

@@ -392,9 +392,9 @@ void DirSearchClose(DirSearch *search)
     search->open = false;
 }
 
-void QueryVolumeLabel(const char *root, char label[35])
+void QueryVolumeLabel(const char *root, char label[VOLUME_LABEL_SIZE])
 {
-    std::memset(label, 0, 35);
+    std::memset(label, 0, VOLUME_LABEL_SIZE);
     ++g_labelQueries;
     ++g_labelQueriesByRoot[Fold(root)];
     if (std::strlen(root) < 2 || root[1] != ':')

@@ -82,29 +82,28 @@ struct Drive {
     std::vector<Listed> lines;
 };
 
-// One scan the way the worker and the drive scan drive the log. `stopped`
-// raises the stop request before the footer, as a stop or the exception
-// guard does.
+// One scan the way the worker and the drive scan drive the log: the file
+// lines numbered on across the drives, and a footer that says no update is
+// needed only for a scan that was neither stopped (by the user or the
+// exception guard) nor listed a file.
 void RunScan(const std::string &site, const std::vector<Drive> &drives, unsigned statusId, bool stopped)
 {
-    char path[260];
+    char path[PATH_SIZE];
     ASSERT_TRUE(BuildLogPath(path));
     FILE *log = OpenLogForScan(path);
     ASSERT_NE(log, nullptr);
     WriteLogHeader(log, GetLogSize(log));
     WriteLogDateBlock(log, site.c_str());
+    int32_t listed = 0;
     for (const Drive &drive : drives) {
         WriteDriveLine(log, drive.label.c_str());
         for (const Listed &line : drive.lines)
-            WriteFileLine(log, line.text.c_str(), line.held);
+            WriteFileLine(log, ++listed, line.text.c_str(), line.held);
     }
-    if (stopped)
-        g_shared.StopRequested = 1;
     char status[LOG_TEXT_SIZE];
     ASSERT_GT(LoadText(statusId, status, sizeof status), 0);
-    WriteLogFooter(log, status);
+    WriteLogFooter(log, status, !stopped && listed == 0);
     EXPECT_TRUE(CloseLog(log));
-    g_shared.StopRequested = 0;
 }
 
 class LogTest : public ::testing::Test {
@@ -120,7 +119,6 @@ protected:
         ResetFakeShell();
         ClearRecordedMessages();
         g_shared.StopRequested = 0;
-        g_shared.ListedCount = 0;
     }
 
     void TearDown() override
@@ -218,13 +216,11 @@ TEST_F(LogTest, FileLineWritesTheWholeTextEscaped)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
-        g_shared.ListedCount = 0;
         FILE *log = OpenLogForScan("line.html");
         ASSERT_NE(log, nullptr);
-        WriteFileLine(log, c.text.c_str(), false);
+        WriteFileLine(log, 1, c.text.c_str(), false);
         EXPECT_TRUE(CloseLog(log));
         EXPECT_EQ(ReadFile("line.html"), kLead + c.written + " " + kNote);
-        EXPECT_EQ(g_shared.ListedCount, 1);
         std::remove("line.html");
     }
 }
@@ -253,7 +249,7 @@ TEST_F(LogTest, BuildLogPath)
             FailFakeCurrentDir();
         else
             SetFakeCurrentDir(c.directory);
-        char path[260];
+        char path[PATH_SIZE];
         ASSERT_EQ(BuildLogPath(path), c.formed);
         if (c.formed) {
             EXPECT_EQ(std::string(path), c.path);
@@ -346,7 +342,7 @@ TEST_F(LogTest, CloseLogReportsFailedWrites)
         FILE *log = c.open();
         ASSERT_NE(log, nullptr);
         WriteLogHeader(log, 0);
-        WriteLogFooter(log, "");
+        WriteLogFooter(log, "", false);
         EXPECT_FALSE(CloseLog(log));
     }
 }

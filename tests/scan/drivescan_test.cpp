@@ -97,7 +97,7 @@ protected:
         ResetFakeThreadQueue();
         ClearRecordedMessages();
         g_shared.StopRequested.store(0);
-        g_shared.ListedCount = 0;
+        log_ = ScanLog{0, 0};
         char dirTemplate[] = "/tmp/drivescan_test.XXXXXX";
         ASSERT_NE(mkdtemp(dirTemplate), nullptr);
         dir_ = dirTemplate;
@@ -109,8 +109,9 @@ protected:
 
     void TearDown() override
     {
-        if (log_)
-            CloseLog(log_);
+        if (log_.file)
+            CloseLog(log_.file);
+        log_.file = 0;
         ReleaseCatalogue(&catalogue_);
         std::remove((dir_ + "/DataFile.txt").c_str());
         std::remove(logPath_.c_str());
@@ -123,18 +124,18 @@ protected:
     {
         std::ofstream("DataFile.txt") << "http://support.example/\n" << entryLines;
         ASSERT_TRUE(LoadCatalogue(&catalogue_));
-        log_ = OpenLogForScan(logPath_.c_str());
-        ASSERT_NE(log_, nullptr);
+        log_.file = OpenLogForScan(logPath_.c_str());
+        ASSERT_NE(log_.file, nullptr);
     }
 
-    bool Scan(const char *pattern) { return ScanDrive(pattern, &log_, &catalogue_); }
+    DriveOutcome Scan(const char *pattern) { return ScanDrive(pattern, &log_, &catalogue_); }
 
     // Closes the log if the scan left it open and returns all it holds.
     std::string LogContent()
     {
-        if (log_) {
-            EXPECT_TRUE(CloseLog(log_));
-            log_ = 0;
+        if (log_.file) {
+            EXPECT_TRUE(CloseLog(log_.file));
+            log_.file = 0;
         }
         std::ifstream in(logPath_, std::ios::binary);
         std::stringstream content;
@@ -190,7 +191,7 @@ protected:
     std::string logPath_;
     char oldCwd_[PATH_MAX];
     Catalogue catalogue_;
-    FILE *log_ = 0;
+    ScanLog log_ = {0, 0};
 };
 
 const std::vector<std::string> kSmallTreeLines = {
@@ -203,7 +204,7 @@ TEST_F(DriveScanTest, WalksDepthFirstFilesBeforeSubdirectoriesListingEachDirecto
 {
     BuildSmallTree();
 
-    EXPECT_TRUE(Scan("C:\\*"));
+    EXPECT_EQ(Scan("C:\\*"), DRIVE_WALKED);
 
     EXPECT_EQ(Texts(LoggedFiles()), kSmallTreeLines);
     // Each directory listed exactly once, in walk order; "." and ".." never
@@ -211,7 +212,7 @@ TEST_F(DriveScanTest, WalksDepthFirstFilesBeforeSubdirectoriesListingEachDirecto
     const std::vector<std::string> listings = {"C:\\*", "C:\\Sub1\\*", "C:\\Sub1\\Deep\\*", "C:\\Sub2\\*"};
     EXPECT_EQ(FakeFsListingLog(), listings);
     EXPECT_TRUE(RecordedMessages().empty());
-    EXPECT_EQ(g_shared.ListedCount, 7);
+    EXPECT_EQ(log_.listedCount, 7);
     ExpectSearchesClosed();
 }
 
@@ -224,10 +225,10 @@ TEST_F(DriveScanTest, PendingMessagesAreHandledAfterEveryDirectory)
     std::vector<std::pair<std::string, int>> calls;
     FakeOnPendingMessages([&] {
         const std::vector<std::string> &listings = FakeFsListingLog();
-        calls.push_back({listings.empty() ? "" : listings.back(), g_shared.ListedCount});
+        calls.push_back({listings.empty() ? "" : listings.back(), log_.listedCount});
     });
 
-    EXPECT_TRUE(Scan("C:\\*"));
+    EXPECT_EQ(Scan("C:\\*"), DRIVE_WALKED);
 
     // A directory that cannot be listed is no directory walked.
     const std::vector<std::pair<std::string, int>> expected = {
@@ -256,7 +257,7 @@ TEST_F(DriveScanTest, ToleratedListingFailuresAreSkippedSilently)
         BuildSmallTree();
         FakeFsFailListing(row.pattern, row.failure);
 
-        EXPECT_TRUE(Scan("C:\\*"));
+        EXPECT_EQ(Scan("C:\\*"), DRIVE_WALKED);
 
         std::vector<std::string> expected;
         if (std::string(row.pattern) != "C:\\*")
@@ -272,7 +273,7 @@ TEST_F(DriveScanTest, OtherListingFailureFailsTheWholeDriveWithString29)
     BuildSmallTree();
     FakeFsFailListing("C:\\Sub1\\Deep\\*", SEARCH_OTHER);
 
-    EXPECT_FALSE(Scan("C:\\*"));
+    EXPECT_EQ(Scan("C:\\*"), DRIVE_FAILED);
 
     // Everything before the broken directory is logged, nothing after it.
     EXPECT_EQ(Texts(LoggedFiles()), std::vector<std::string>(kSmallTreeLines.begin(), kSmallTreeLines.begin() + 4));
@@ -288,7 +289,7 @@ TEST_F(DriveScanTest, EmptyRootFailsTheDriveWithString29)
     FakeFsAddDrive('E', "EMPTY");
     LoadEntries(HeldBySize("a.dll"));
 
-    EXPECT_FALSE(Scan("E:\\*"));
+    EXPECT_EQ(Scan("E:\\*"), DRIVE_FAILED);
 
     EXPECT_EQ(MessageIds(), std::vector<unsigned>{29});
     EXPECT_TRUE(LoggedFiles().empty());
@@ -328,7 +329,7 @@ TEST_F(DriveScanTest, StopEndsTheWalkAfterTheCurrentEntry)
         if (*row.deniedPattern)
             FakeFsFailListing(row.deniedPattern, SEARCH_ACCESS_DENIED);
 
-        EXPECT_FALSE(Scan("C:\\*"));
+        EXPECT_EQ(Scan("C:\\*"), DRIVE_STOPPED);
 
         EXPECT_EQ(Texts(LoggedFiles()),
                   std::vector<std::string>(kSmallTreeLines.begin(), kSmallTreeLines.begin() + row.linesWritten));
@@ -355,12 +356,11 @@ TEST_F(DriveScanTest, ExceptionInsideTheWalkWritesFooter33ClosesTheLogAndStops)
         TearDown();
         SetUp();
         BuildSmallTree();
-        WriteLogHeader(log_, 0);
+        WriteLogHeader(log_.file, 0);
         FakeFsOnListed(row.entryPath, row.fault);
 
-        EXPECT_FALSE(Scan("C:\\*"));
-
-        EXPECT_EQ(log_, nullptr);  // closed by the guard
+        ASSERT_EQ(Scan("C:\\*"), DRIVE_EXCEPTION);
+        log_.file = 0;  // closed by the guard
         EXPECT_EQ(g_shared.StopRequested.load(), 1u);
         ASSERT_EQ(MessageIds(), std::vector<unsigned>{33});
         EXPECT_EQ(RecordedMessages()[0].icon, unsigned(ICON_ERROR));
@@ -405,7 +405,7 @@ TEST_F(DriveScanTest, NameGivenBySeveralEntriesIsWrittenOnceWithItsVersionReadAt
         FakeFsAddFile("C:\\lib\\multi.dll", 100, VersionHalves{0x00010002, 0x00030004, 0x00050006, 0x00070008});
         LoadEntries(HeldBySize("other.dll") + row.entries);
 
-        EXPECT_TRUE(Scan("C:\\*"));
+        EXPECT_EQ(Scan("C:\\*"), DRIVE_WALKED);
 
         const std::vector<LoggedFile> files = LoggedFiles();
         ASSERT_EQ(files.size(), 1u);
@@ -425,7 +425,7 @@ TEST_F(DriveScanTest, NamesMatchWithoutRegardToCaseAndShowAsOnDisk)
     FakeFsAddFile("C:\\Dir\\sample.dll", 100);
     LoadEntries(HeldBySize("SAMPLE.dll"));
 
-    EXPECT_TRUE(Scan("C:\\*"));
+    EXPECT_EQ(Scan("C:\\*"), DRIVE_WALKED);
 
     const std::vector<std::string> expected = {"1. SYS C:\\Sample.Dll", "2. SYS C:\\Dir\\sample.dll"};
     EXPECT_EQ(Texts(LoggedFiles()), expected);
@@ -444,9 +444,9 @@ TEST_F(DriveScanTest, VolumeLabelIsAskedOncePerDrive)
     FakeFsAddFile("F:\\other.txt", 100);
     LoadEntries(HeldBySize("a.dll"));
 
-    EXPECT_TRUE(Scan("C:\\*"));
-    EXPECT_TRUE(Scan("D:\\*"));
-    EXPECT_TRUE(Scan("F:\\*"));
+    EXPECT_EQ(Scan("C:\\*"), DRIVE_WALKED);
+    EXPECT_EQ(Scan("D:\\*"), DRIVE_WALKED);
+    EXPECT_EQ(Scan("F:\\*"), DRIVE_WALKED);
 
     EXPECT_EQ(FakeFsVolumeLabelQueries("C:\\"), 1);
     EXPECT_EQ(FakeFsVolumeLabelQueries("D:\\"), 1);
@@ -472,7 +472,7 @@ TEST_F(DriveScanTest, DirectoryWhosePatternWouldNotFitIsSkippedSilently)
     FakeFsAddFile("C:\\after.dll", 1);  // listed after the long branch in the root
     LoadEntries(HeldBySize(longName) + HeldBySize("after.dll"));
 
-    EXPECT_TRUE(Scan("C:\\*"));
+    EXPECT_EQ(Scan("C:\\*"), DRIVE_WALKED);
 
     EXPECT_TRUE(RecordedMessages().empty());
     EXPECT_EQ(FakeFsLongestPattern(), 259u);
@@ -501,7 +501,7 @@ TEST_F(DriveScanTest, DeepestChainOfDirectoriesIsWalkedToItsEnd)
     FakeFsAddFile((deepest + "\\bottom.dll").c_str(), 100);
     LoadEntries(HeldBySize("bottom.dll"));
 
-    EXPECT_TRUE(Scan("C:\\*"));
+    EXPECT_EQ(Scan("C:\\*"), DRIVE_WALKED);
 
     EXPECT_EQ(Texts(LoggedFiles()), std::vector<std::string>{"1. SYS " + deepest + "\\bottom.dll"});
     EXPECT_EQ(FakeFsLongestPattern(), deepest.size() + 2);

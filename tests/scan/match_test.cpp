@@ -200,82 +200,66 @@ FoundEntry MakeFound(const char *name, uint32_t sizeHigh, uint32_t sizeLow)
     return found;
 }
 
-TEST_F(MatchTest, ReadFileQuantitiesReadsTheFoundFile)
+// Both size halves, a file of 4 GiB and more included; no version until
+// one is read.
+TEST(ListedQuantities, TakeBothSizeHalvesAndNoVersion)
+{
+    const struct {
+        uint32_t high, low;
+        uint64_t size;
+    } rows[] = {{5, 7, 0x500000007ull}, {1, 0, 0x100000000ull}, {0, 0xFFFFFFFFu, 0xFFFFFFFFull}, {0, 0, 0}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.size);
+        const FileQuantities quantities = ListedQuantities(MakeFound("F.dll", row.high, row.low));
+        EXPECT_EQ(quantities.size, row.size);
+        EXPECT_EQ(quantities.version.fileMS | quantities.version.fileLS | quantities.version.productMS |
+                      quantities.version.productLS,
+                  0u);
+    }
+}
+
+TEST_F(MatchTest, ReadFileVersionReadsTheNamedFileInTheDirectory)
 {
     const VersionHalves halves = {1, 2, 3, 4};
     FakeFsAddDrive('C', "");
     FakeFsAddFile("C:\\dir\\F.dll", 0x500000007ull, halves);
 
-    FileQuantities quantities;
-    FoundEntry found = MakeFound("F.dll", 5, 7);
-    ReadFileQuantities("C:\\dir\\*", &found, &quantities);
+    VersionHalves version = {0, 0, 0, 0};
+    // Only the first 7 characters, "C:\dir\", are the directory.
+    ReadFileVersion("C:\\dir\\*x*", 7, "F.dll", &version);
     EXPECT_EQ(FakeFsVersionReads("C:\\dir\\F.dll"), 1);
-    EXPECT_EQ(quantities.version.fileMS, 1u);
-    EXPECT_EQ(quantities.version.fileLS, 2u);
-    EXPECT_EQ(quantities.version.productMS, 3u);
-    EXPECT_EQ(quantities.version.productLS, 4u);
-    EXPECT_EQ(quantities.size, 0x500000007ull);
-
-    // Only the part before the first "*" is the directory.
-    found = MakeFound("F.dll", 0, 0);
-    ReadFileQuantities("C:\\dir\\*x*", &found, &quantities);
-    EXPECT_EQ(FakeFsVersionReads("C:\\dir\\F.dll"), 2);
-    EXPECT_EQ(quantities.version.productLS, 4u);
-    EXPECT_EQ(quantities.size, 0u);
+    EXPECT_EQ(version.fileMS, 1u);
+    EXPECT_EQ(version.fileLS, 2u);
+    EXPECT_EQ(version.productMS, 3u);
+    EXPECT_EQ(version.productLS, 4u);
 }
 
-TEST_F(MatchTest, ReadFileQuantitiesWithoutVersion)
+TEST_F(MatchTest, ReadFileVersionWithoutVersionGivesZero)
 {
     FakeFsAddDrive('C', "");
     FakeFsAddFile("C:\\plain.txt", 12);
-    FileQuantities quantities;
-    std::memset(&quantities, 0xAB, sizeof quantities);
-    FoundEntry found = MakeFound("plain.txt", 0, 12);
-    ReadFileQuantities("C:\\*", &found, &quantities);
+    VersionHalves version;
+    std::memset(&version, 0xAB, sizeof version);
+    ReadFileVersion("C:\\", 3, "plain.txt", &version);
     EXPECT_EQ(FakeFsVersionReads("C:\\plain.txt"), 1);
-    EXPECT_EQ(quantities.version.fileMS | quantities.version.fileLS | quantities.version.productMS |
-                  quantities.version.productLS,
-              0u);
-    EXPECT_EQ(quantities.size, 12u);
+    EXPECT_EQ(version.fileMS | version.fileLS | version.productMS | version.productLS, 0u);
 }
 
 TEST_F(MatchTest, PathThatDoesNotFitIsNotRead)
 {
     // Directory and name together: 259 characters fit the 260 buffer, 260 do not.
-    std::string directory = "C:\\" + std::string(240, 'd') + "\\";  // 244 characters
-    FoundEntry fits = MakeFound(std::string(15, 'n').c_str(), 0, 1);
-    FoundEntry tooLong = MakeFound(std::string(16, 'n').c_str(), 0, 1);
+    const std::string directory = "C:\\" + std::string(240, 'd') + "\\";  // 244 characters
+    const std::string fits(15, 'n');
+    const std::string tooLong(16, 'n');
 
-    FileQuantities quantities;
-    ReadFileQuantities((directory + "*").c_str(), &fits, &quantities);
-    EXPECT_EQ(FakeFsVersionReads((directory + fits.name).c_str()), 1);
+    VersionHalves version = {0, 0, 0, 0};
+    ReadFileVersion(directory.c_str(), directory.size(), fits.c_str(), &version);
+    EXPECT_EQ(FakeFsVersionReads((directory + fits).c_str()), 1);
 
-    std::memset(&quantities, 0xAB, sizeof quantities);
-    ReadFileQuantities((directory + "*").c_str(), &tooLong, &quantities);
+    VersionHalves untouched = {9, 9, 9, 9};
+    ReadFileVersion(directory.c_str(), directory.size(), tooLong.c_str(), &untouched);
     EXPECT_EQ(FakeFsVersionReads(), 1);
-    EXPECT_EQ(quantities.version.fileMS | quantities.version.fileLS | quantities.version.productMS |
-                  quantities.version.productLS,
-              0u);
-    EXPECT_EQ(quantities.size, 1u);
-}
-
-TEST_F(MatchTest, CheckFileAgainstEntryJoinsReadAndJudge)
-{
-    const VersionHalves halves = {0x00050006, 0x00070008, 0x00010002, 0x00030004};
-    FakeFsAddDrive('D', "");
-    FakeFsAddFile("D:\\lib\\f.dll", 1000, halves);
-    FoundEntry found = MakeFound("f.dll", 0, 1000);
-
-    entry_.kind = KIND_FILE_VERSION_AND_SIZE;
-    RequireExactly(kFile, 1000);
-    EXPECT_TRUE(CheckFileAgainstEntry("D:\\lib\\*", &found, 0, &catalogue_));
-    RequireExactly(kFile, 999);
-    EXPECT_FALSE(CheckFileAgainstEntry("D:\\lib\\*", &found, 0, &catalogue_));
-
-    entry_.kind = 3;
-    EXPECT_FALSE(CheckFileAgainstEntry("D:\\lib\\*", &found, 0, &catalogue_));
-    ASSERT_EQ(RecordedMessages().size(), 1u);
-    EXPECT_EQ(RecordedMessages()[0].stringId, 35u);
+    EXPECT_EQ(untouched.fileMS & untouched.fileLS & untouched.productMS & untouched.productLS, 9u);
 }
 
 }  // namespace

@@ -78,7 +78,6 @@ protected:
         g_shared.instance = GetModuleHandleA(0);
         g_shared.mainWindow = 0;
         g_shared.StopRequested = 0;
-        g_shared.ListedCount = 0;
         ASSERT_TRUE(SetCurrentDirectoryA(kHome));
     }
     void TearDown() override { SetCurrentDirectoryA(kHome); }
@@ -88,19 +87,20 @@ protected:
 // directory.
 void ScanDriveM(const Catalogue *catalogue)
 {
-    char path[260];
+    char path[PATH_SIZE];
     ASSERT_TRUE(BuildLogPath(path));
-    FILE *log = OpenLogForScan(path);
-    ASSERT_TRUE(log) << path;
-    WriteLogHeader(log, GetLogSize(log));
-    WriteLogDateBlock(log, catalogue->supportSite);
-    WriteDriveLine(log, "M:");
-    bool walked = ScanDrive("M:\\*", &log, catalogue);
-    ASSERT_TRUE(log) << "the scan closed the log";
+    ScanLog log = {OpenLogForScan(path), 0};
+    ASSERT_TRUE(log.file) << path;
+    WriteLogHeader(log.file, GetLogSize(log.file));
+    WriteLogDateBlock(log.file, catalogue->supportSite);
+    WriteDriveLine(log.file, "M:");
+    const DriveOutcome outcome = ScanDrive("M:\\*", &log, catalogue);
+    ASSERT_NE(outcome, DRIVE_EXCEPTION) << "the scan closed the log";
+    const bool walked = outcome == DRIVE_WALKED;
     char status[LOG_TEXT_SIZE];
     ASSERT_GT(LoadText(walked ? IDS_STATUS_COMPLETED : IDS_STATUS_FAILED, status, sizeof status), 0);
-    WriteLogFooter(log, status);
-    EXPECT_TRUE(CloseLog(log));
+    WriteLogFooter(log.file, status, log.listedCount == 0);
+    EXPECT_TRUE(CloseLog(log.file));
     EXPECT_TRUE(walked);
 }
 

@@ -74,7 +74,7 @@ struct EntryCase {
     bool holds;
 };
 
-TEST(CheckFileAgainstEntry, JudgesTheRealFilesVersionAndSize)
+TEST(MatchRules, JudgeTheRealFilesVersionAndSize)
 {
     const uint64_t file = Version(1, 2, 3, 4);
     const uint64_t product = Version(5, 6, 7, 8);
@@ -113,8 +113,12 @@ TEST(CheckFileAgainstEntry, JudgesTheRealFilesVersionAndSize)
         catalogue.entries = &entry;
         catalogue.count = 1;
 
+        // As the scan judges a file: the listing's quantities, the version
+        // read from the file on disk.
         FoundEntry found = Find(c.file);
-        EXPECT_EQ(CheckFileAgainstEntry("C:\\brindle\\*", &found, 0, &catalogue), c.holds);
+        FileQuantities quantities = ListedQuantities(found);
+        ReadFileVersion("C:\\brindle\\", 11, found.name, &quantities.version);
+        EXPECT_EQ(CheckQuantitiesAgainstEntry(&quantities, 0, &catalogue), c.holds);
     }
 }
 }  // namespace
