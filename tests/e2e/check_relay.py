@@ -54,7 +54,9 @@ import struct
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "product"))
-from check_imports import PeError, PeImage, load_exceptions, load_targets  # noqa: E402
+from check_imports import load_exceptions, load_targets  # noqa: E402
+from pe_image import (DIRECTORY_BASERELOC, DIRECTORY_EXPORT, PE32_MAGIC,  # noqa: E402
+                      PeError, PeImage)
 
 CHECKED_TARGETS = ("95", "NT4")
 PM_REMOVE = 1
@@ -62,8 +64,6 @@ PM_NOYIELD = 2
 DEFAULT_EXPECT = {"CreateThread": 2, "FindFirstFileA": 1}
 IMAGE_FILE_RELOCS_STRIPPED = 0x0001
 IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE = 0x0040
-DIRECTORY_EXPORT = 0
-DIRECTORY_BASERELOC = 5
 
 PREFIX = re.compile(r"^([0-9a-f]{4,8}):([0-9a-f]{4,8}):(.*)$")
 CALL = re.compile(r"^Call ([A-Za-z0-9_]+)\.([^\s(]+)\((.*)\) ret=([0-9a-f]{8})$")
@@ -84,13 +84,11 @@ class Image:
         with open(path, "rb") as f:
             data = f.read()
         pe = PeImage(data)
-        if pe.magic != 0x10B:
+        if pe.magic != PE32_MAGIC:
             raise PeError("not a PE32 image")
-        (pe_offset,) = struct.unpack_from("<I", data, 0x3C)
-        optional = pe_offset + 24
-        (self.base,) = struct.unpack_from("<I", data, optional + 28)
-        (self.size,) = struct.unpack_from("<I", data, optional + 56)
-        (self.dll_characteristics,) = struct.unpack_from("<H", data, optional + 70)
+        self.base = pe.image_base
+        self.size = pe.image_size
+        self.dll_characteristics = pe.dll_characteristics
         self.relocations = (not pe.characteristics & IMAGE_FILE_RELOCS_STRIPPED
                             and pe.directory(DIRECTORY_BASERELOC)[1] > 0)
         self.name = os.path.basename(path)
@@ -107,16 +105,16 @@ def forwarders(path):
     result = collections.defaultdict(list)
     if not rva:
         return result
-    start = pe._offset(rva)
+    start = pe.offset(rva)
     (_, count_names, functions, names, ordinals) = struct.unpack_from("<IIIII", pe.data, start + 20)
     for i in range(count_names):
-        (name_rva,) = struct.unpack_from("<I", pe.data, pe._offset(names) + 4 * i)
-        (index,) = struct.unpack_from("<H", pe.data, pe._offset(ordinals) + 2 * i)
-        (address,) = struct.unpack_from("<I", pe.data, pe._offset(functions) + 4 * index)
+        name_rva = pe.u32(names + 4 * i)
+        (index,) = struct.unpack_from("<H", pe.data, pe.offset(ordinals) + 2 * i)
+        address = pe.u32(functions + 4 * index)
         if rva <= address < rva + size:  # a forwarder: "DLL.Function"
-            target = pe._string(address)
+            target = pe.string(address)
             dll, _, function = target.partition(".")
-            result[(dll.upper() + ".DLL", function)].append(pe._string(name_rva))
+            result[(dll.upper() + ".DLL", function)].append(pe.string(name_rva))
     return result
 
 

@@ -74,7 +74,8 @@ TEST(MainFrame, OpensRestoredWithItsStylesSizeAndMenuWhateverTheShowCommand)
 
     LONG style = GetWindowLongA(window, GWL_STYLE);
     // The system adds WS_CLIPSIBLINGS to every top-level window.
-    EXPECT_EQ(0xCB0000L, style & ~(WS_VISIBLE | WS_CLIPSIBLINGS));
+    EXPECT_EQ(static_cast<LONG>(WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
+              style & ~(WS_VISIBLE | WS_CLIPSIBLINGS));
     EXPECT_EQ(0L, style & WS_THICKFRAME);
     EXPECT_EQ(static_cast<LONG>(WS_EX_OVERLAPPEDWINDOW),
               GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_OVERLAPPEDWINDOW);

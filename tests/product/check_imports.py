@@ -21,108 +21,18 @@ Prints each DLL's imports with their status on every target.
 """
 
 import argparse
-import struct
+import os
 import subprocess
 import sys
 
 TARGETS = ("95", "NT4", "98", "2K", "Me")
 
 IMAGE_FILE_MACHINE_I386 = 0x14C
-PE32_MAGIC = 0x10B
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
-DIRECTORY_IMPORT = 1
-DIRECTORY_DELAY_IMPORT = 13
 
-
-class PeError(Exception):
-    pass
-
-
-class PeImage:
-    """The header fields and imports of a PE32 image (bytes)."""
-
-    def __init__(self, data):
-        self.data = data
-        if data[:2] != b"MZ":
-            raise PeError("no MZ header")
-        (pe_offset,) = self._unpack("<I", 0x3C)
-        if data[pe_offset:pe_offset + 4] != b"PE\0\0":
-            raise PeError("no PE signature at 0x%x" % pe_offset)
-        file_header = pe_offset + 4
-        (self.machine, section_count, _, _, _, optional_size,
-         self.characteristics) = self._unpack("<HHIIIHH", file_header)
-        optional = file_header + 20
-        (self.magic,) = self._unpack("<H", optional)
-        if self.magic != PE32_MAGIC:
-            # Nothing further is read from a PE32+ (64-bit) header: its
-            # fields lie elsewhere.
-            self.sections = []
-            self.directories = []
-            return
-        (self.major_os, self.minor_os, self.major_image, self.minor_image,
-         self.major_subsystem, self.minor_subsystem) = self._unpack("<6H", optional + 40)
-        (self.subsystem,) = self._unpack("<H", optional + 68)
-        (directory_count,) = self._unpack("<I", optional + 92)
-        self.directories = [self._unpack("<II", optional + 96 + 8 * i)
-                            for i in range(min(directory_count, 16))]
-        section_table = optional + optional_size
-        self.sections = []
-        for i in range(section_count):
-            entry = section_table + 40 * i
-            name = self.data[entry:entry + 8].rstrip(b"\0").decode("latin-1")
-            virtual_size, virtual_address, raw_size, raw_offset = self._unpack("<IIII", entry + 8)
-            self.sections.append((name, virtual_address, max(virtual_size, raw_size), raw_offset, raw_size))
-
-    def _unpack(self, fmt, offset):
-        size = struct.calcsize(fmt)
-        if offset < 0 or offset + size > len(self.data):
-            raise PeError("truncated image: %d bytes wanted at 0x%x" % (size, offset))
-        return struct.unpack_from(fmt, self.data, offset)
-
-    def _offset(self, rva):
-        for _, address, size, raw_offset, raw_size in self.sections:
-            if address <= rva < address + size:
-                if rva - address >= raw_size:
-                    raise PeError("RVA 0x%x lies in a section's uninitialised tail" % rva)
-                return raw_offset + rva - address
-        raise PeError("RVA 0x%x lies in no section" % rva)
-
-    def _string(self, rva):
-        start = self._offset(rva)
-        end = self.data.find(b"\0", start)
-        if end < 0:
-            raise PeError("unterminated name at RVA 0x%x" % rva)
-        return self.data[start:end].decode("latin-1")
-
-    def directory(self, index):
-        return self.directories[index] if index < len(self.directories) else (0, 0)
-
-    def imports(self):
-        """[(dll, [name or int ordinal, ...]), ...] in the table's order."""
-        rva, size = self.directory(DIRECTORY_IMPORT)
-        result = []
-        if rva == 0 or size == 0:
-            return result
-        descriptor = self._offset(rva)
-        while True:
-            lookup, _, _, name_rva, address_table = self._unpack("<IIIII", descriptor)
-            if (lookup, name_rva, address_table) == (0, 0, 0):
-                break
-            dll = self._string(name_rva)
-            entry = self._offset(lookup or address_table)
-            names = []
-            while True:
-                (thunk,) = self._unpack("<I", entry)
-                if thunk == 0:
-                    break
-                if thunk & 0x80000000:
-                    names.append(thunk & 0xFFFF)
-                else:
-                    names.append(self._string(thunk + 2))  # after the hint
-                entry += 4
-            result.append((dll, names))
-            descriptor += 20
-        return result
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from pe_image import (DIRECTORY_DELAY_IMPORT, PE32_MAGIC, PeError,  # noqa: E402,F401
+                      PeImage)
 
 
 def read_table(path, columns):

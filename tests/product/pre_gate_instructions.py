@@ -34,12 +34,16 @@ the runtime's start-up, so not yet before the gate) patches reached code.
 Exit code 0 when the image passes, 1 with a list of findings otherwise.
 """
 
+import os
 import re
 import struct
 import sys
 
 import capstone
 from capstone import x86
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from pe_image import PE32_MAGIC, IMAGE_SCN_MEM_EXECUTE, PeError, PeImage  # noqa: E402
 
 ENTRY_SYMBOL = "BrindleStartup"
 HANDOVER_SYMBOL = "WinMainCRTStartup"
@@ -99,58 +103,47 @@ class Image:
 
     def __init__(self, data):
         self.data = data
-        if data[:2] != b"MZ":
-            raise Finding("not an executable image (no MZ header)")
-        pe = struct.unpack_from("<I", data, 0x3C)[0]
-        if data[pe:pe + 4] != b"PE\0\0":
-            raise Finding("not a PE image")
-        machine, nsections, _, _, _, optsize, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
-        if machine != 0x14C:
-            raise Finding("not an i386 image (machine 0x%x)" % machine)
-        opt = pe + 24
-        if struct.unpack_from("<H", data, opt)[0] != 0x10B:
-            raise Finding("not a PE32 image")
-        self.entry_field = opt + 16        # file offset of AddressOfEntryPoint
-        self.entry_rva = struct.unpack_from("<I", data, opt + 16)[0]
-        self.base = struct.unpack_from("<I", data, opt + 28)[0]
-        ndirs = struct.unpack_from("<I", data, opt + 92)[0]
-        self.dirs = [struct.unpack_from("<II", data, opt + 96 + 8 * i) for i in range(ndirs)]
-        self.sections = []
-        sec = opt + optsize
-        for i in range(nsections):
-            name, vsize, rva, rawsize, rawptr = struct.unpack_from("<8sIIII", data, sec + 40 * i)
-            flags = struct.unpack_from("<I", data, sec + 40 * i + 36)[0]
-            self.sections.append((name.rstrip(b"\0").decode("latin-1"), rva, vsize, rawptr, rawsize, flags))
+        try:
+            pe = PeImage(data)
+            if pe.machine != 0x14C:
+                raise Finding("not an i386 image (machine 0x%x)" % pe.machine)
+            if pe.magic != PE32_MAGIC:
+                raise Finding("not a PE32 image")
+            self.entry_field = pe.entry_field  # file offset of AddressOfEntryPoint
+            self.entry_rva = pe.entry_rva
+            self.base = pe.image_base
+            self.dirs = pe.directories
+            self.sections = pe.sections
+            self.pe = pe
+            self.imports = {self.base + slot: "%s!%s" % (dll, ("#%d" % name) if isinstance(name, int) else name)
+                            for slot, (dll, name) in pe.import_slots().items()}
+        except PeError as e:
+            raise Finding("not a readable PE image: %s" % e)
         self.entry = self.base + self.entry_rva
-        self.imports = self._imports()
         self.tls_callbacks = self._tls_callbacks()
 
     def _section_of(self, va):
-        rva = va - self.base
-        for s in self.sections:
-            if s[1] <= rva < s[1] + max(s[2], s[4]):
-                return s
-        return None
+        return self.pe.section_of(va - self.base)
 
     def offset(self, va):
         """The file offset of `va`, which must lie in a section's raw data."""
-        s = self._section_of(va)
-        if s is None or va - self.base - s[1] >= s[4]:
+        try:
+            return self.pe.offset(va - self.base)
+        except PeError:
             raise Finding("address 0x%08x has no bytes in the file" % va)
-        return s[3] + va - self.base - s[1]
 
     def is_code(self, va):
         s = self._section_of(va)
-        return s is not None and bool(s[5] & 0x20000000)  # IMAGE_SCN_MEM_EXECUTE
+        return s is not None and bool(s.flags & IMAGE_SCN_MEM_EXECUTE)
 
     def read(self, va, size):
         s = self._section_of(va)
         if s is None:
             raise Finding("address 0x%08x is outside the image" % va)
-        off = va - self.base - s[1]
+        off = va - self.base - s.rva
         out = bytearray(size)
-        avail = max(0, min(size, s[4] - off))
-        out[:avail] = self.data[s[3] + off:s[3] + off + avail]
+        avail = max(0, min(size, s.raw_size - off))
+        out[:avail] = self.data[s.raw_offset + off:s.raw_offset + off + avail]
         return bytes(out)  # beyond the raw data the loader gives zeros
 
     def u32(self, va):
@@ -164,31 +157,6 @@ class Image:
                 break
             out.append(c)
         return out.decode("latin-1")
-
-    def _imports(self):
-        """Import address table slot -> "DLL!function"."""
-        slots = {}
-        rva = self.dirs[1][0] if len(self.dirs) > 1 else 0
-        if rva == 0:
-            return slots
-        desc = self.base + rva
-        while True:
-            lookup, _, _, name, first = struct.unpack("<IIIII", self.read(desc, 20))
-            if lookup == 0 and name == 0 and first == 0:
-                break
-            dll = self.cstring(self.base + name)
-            table = self.base + (lookup or first)
-            i = 0
-            while True:
-                entry = self.u32(table + 4 * i)
-                if entry == 0:
-                    break
-                func = ("#%d" % (entry & 0xFFFF)) if entry & 0x80000000 else \
-                    self.cstring(self.base + entry + 2)
-                slots[self.base + first + 4 * i] = "%s!%s" % (dll, func)
-                i += 1
-            desc += 20
-        return slots
 
     def _tls_callbacks(self):
         if len(self.dirs) <= 9 or self.dirs[9][0] == 0:

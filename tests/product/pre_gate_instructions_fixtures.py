@@ -128,9 +128,9 @@ def main(argv):
     # A runtime pseudo-relocation that patches the entry point's code: a
     # list of one entry written into the data section, and the map's list
     # symbols pointing at it.
-    data_section = next((s for s in image.sections if s[0] == ".data"), None)
+    data_section = next((s for s in image.sections if s.name == ".data"), None)
     if data_section is not None:
-        where = image.base + data_section[1] + 0x100
+        where = image.base + data_section.rva + 0x100
         entries = struct.pack("<3I", 0, 0, 1) + struct.pack("<3I", 0, entry - image.base, 32)
         data = bytearray(original)
         off = image.offset(where)

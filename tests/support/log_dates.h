@@ -1,15 +1,15 @@
 #pragma once
 // The date of a scan log's date block ("Current Date and Time is: " and
-// the time in the runtime's ctime form, "Www Mmm dd hh:mm:ss yyyy", then
-// CR LF) replaced by a marker, so that a log can be compared byte for byte
+// the time in the ctime form, "Www Mmm dd hh:mm:ss yyyy" with every number
+// two digits or four, then CR LF) replaced by a marker, so that a log can be compared byte for byte
 // with an expected document that carries the marker instead.
 #include <cctype>
 #include <string>
 #include <vector>
 
 // True when `text` has the form of `pattern`: 'A' an upper-case letter, 'a'
-// a lower-case one, '9' a digit, '_' a digit or a space; anything else
-// stands for itself.
+// a lower-case one, a digit d any digit from 0 to d; anything else stands
+// for itself.
 inline bool HasTextForm(const std::string &text, const std::string &pattern)
 {
     if (text.size() != pattern.size())
@@ -20,9 +20,12 @@ inline bool HasTextForm(const std::string &text, const std::string &pattern)
         switch (pattern[i]) {
         case 'A': fits = std::isupper(c) != 0; break;
         case 'a': fits = std::islower(c) != 0; break;
-        case '9': fits = std::isdigit(c) != 0; break;
-        case '_': fits = c == ' ' || std::isdigit(c) != 0; break;
-        default: fits = c == static_cast<unsigned char>(pattern[i]); break;
+        default:
+            if (std::isdigit(static_cast<unsigned char>(pattern[i])))
+                fits = c >= '0' && c <= static_cast<unsigned char>(pattern[i]);
+            else
+                fits = c == static_cast<unsigned char>(pattern[i]);
+            break;
         }
         if (!fits)
             return false;
@@ -38,7 +41,7 @@ inline std::string MaskLogDates(std::string document, const char *marker,
                                 std::vector<std::string> *malformed)
 {
     static const std::string kLead = "Current Date and Time is: ";
-    static const std::string kForm = "Aaa Aaa _9 99:99:99 9999\r\n";
+    static const std::string kForm = "Aaa Aaa 39 29:59:69 9999\r\n";
     for (std::size_t at = document.find(kLead); at != std::string::npos;
          at = document.find(kLead, at + 1)) {
         std::size_t date = at + kLead.size();

@@ -86,7 +86,6 @@ TEST(DirSearch, FailuresAreMappedToTheirKinds)
     for (const Case &c : cases) {
         FoundEntry entry;
         SearchFailure failure = static_cast<SearchFailure>(-1);
-        SetLastError(0xdeadbeef);
         EXPECT_EQ(DirSearchFirst(c.pattern, &entry, &failure), nullptr) << c.pattern;
         EXPECT_EQ(failure, c.expected) << c.pattern;
     }

@@ -1009,7 +1009,9 @@ TEST_F(UiTest, AboutBoxShowsTheVersionAndEndsThreeWays)
         EXPECT_EQ("1.0.0.0", visit.version);
         EXPECT_EQ(kTitle, visit.product);
         EXPECT_EQ("About Ulvaron(R) Brindlemark", visit.caption);
-        EXPECT_EQ(0x80CA08C0u, static_cast<DWORD>(visit.style) & ~(WS_VISIBLE | WS_CLIPSIBLINGS | DS_3DLOOK));
+        EXPECT_EQ(static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME |
+                                     DS_CENTER | DS_SETFONT),
+                  static_cast<DWORD>(visit.style) & ~(WS_VISIBLE | WS_CLIPSIBLINGS | DS_3DLOOK));
         EXPECT_TRUE(visit.ownerDisabled);
         EXPECT_TRUE(IsWindowEnabled(MainWindow()));
     }
