@@ -4,6 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 // "DataFile.txt": a support-site line, then comment lines ("#" as the very
 // first character) and entry lines of ten ";"-separated fields:
@@ -168,134 +173,61 @@ bool ParseEntryLine(char *line, CatalogueEntry *entry)
     return true;
 }
 
-unsigned char FoldCase(unsigned char c)
+char FoldCase(char c)
 {
-    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-enum : uint32_t {
-    LONGEST_NAME = 259,  // names longer than a path can be never match
-    FNV_OFFSET_BASIS = 2166136261u,
-    FNV_PRIME = 16777619u
+enum : uint32_t { FNV_OFFSET_BASIS = 2166136261u, FNV_PRIME = 16777619u };
+
+// FNV-1a over the case-folded name. Not noexcept: the standard library
+// then keeps each name's hash beside it, and a lookup compares hashes
+// instead of hashing again every name it passes.
+struct FoldedHash {
+    size_t operator()(std::string_view name) const
+    {
+        uint32_t hash = FNV_OFFSET_BASIS;
+        for (char c : name)
+            hash = (hash ^ static_cast<unsigned char>(FoldCase(c))) * FNV_PRIME;
+        return hash;
+    }
 };
 
-// FNV-1a over the case-folded name; false when the name is longer than
-// LONGEST_NAME.
-bool HashFoldedName(const char *name, uint32_t *hash)
-{
-    uint32_t h = FNV_OFFSET_BASIS;
-    size_t length = 0;
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p; ++p) {
-        if (++length > LONGEST_NAME)
+struct FoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const noexcept
+    {
+        if (a.size() != b.size())
             return false;
-        h = (h ^ FoldCase(*p)) * FNV_PRIME;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (FoldCase(a[i]) != FoldCase(b[i]))
+                return false;
+        return true;
     }
-    *hash = h;
-    return true;
-}
-
-bool EqualFolded(const char *a, const char *b)
-{
-    const unsigned char *p = reinterpret_cast<const unsigned char *>(a);
-    const unsigned char *q = reinterpret_cast<const unsigned char *>(b);
-    for (; *p && *q; ++p, ++q)
-        if (FoldCase(*p) != FoldCase(*q))
-            return false;
-    return *p == *q;
-}
-
-// One slot per distinct folded name, open addressing with linear probing;
-// the entries of a name stand together in the index's `order`, in
-// catalogue order.
-struct IndexSlot {
-    uint32_t hash;
-    uint32_t key;    // the name's first entry, whose name the slot stands for
-    uint32_t first;  // offset of the name's entries in `order`
-    uint32_t count;  // 0: the slot is free
 };
 
 }  // namespace
 
+// Each folded name, seen through the name of one of its entries, with the
+// indices of all its entries in catalogue order.
 struct CatalogueIndex {
-    IndexSlot *slots;
-    uint32_t mask;    // slot count minus one; the count is a power of two
-    uint32_t *order;  // `count` entry indices, grouped by name
+    std::unordered_map<std::string_view, std::vector<uint32_t>, FoldedHash, FoldedEqual> byName;
 };
 
 namespace {
 
-void FreeIndex(CatalogueIndex *index)
-{
-    if (!index)
-        return;
-    std::free(index->slots);
-    std::free(index->order);
-    std::free(index);
-}
-
-// The slot of `name`'s group, or the free slot where it would go.
-IndexSlot *ProbeSlot(CatalogueIndex *index, const CatalogueEntry *entries, const char *name, uint32_t hash)
-{
-    for (uint32_t s = hash & index->mask;; s = (s + 1) & index->mask) {
-        IndexSlot *slot = &index->slots[s];
-        if (slot->count == 0 || (slot->hash == hash && EqualFolded(entries[slot->key].name, name)))
-            return slot;
-    }
-}
-
 // Builds the name index over the loaded entries. False when memory runs out.
 bool BuildIndex(Catalogue *catalogue)
 {
-    uint32_t count = catalogue->count;
-    uint64_t slotCount = 2;
-    while (slotCount < static_cast<uint64_t>(count) * 2)
-        slotCount *= 2;
-    if (slotCount > 0x80000000u)
-        return false;
-
-    CatalogueIndex *index = static_cast<CatalogueIndex *>(std::calloc(1, sizeof *index));
-    if (!index)
-        return false;
-    index->mask = static_cast<uint32_t>(slotCount - 1);
-    index->slots = static_cast<IndexSlot *>(std::calloc(static_cast<size_t>(slotCount), sizeof *index->slots));
-    index->order = static_cast<uint32_t *>(std::calloc(count, sizeof *index->order));
-    uint32_t *slotOf = static_cast<uint32_t *>(std::calloc(count, sizeof *slotOf));  // each entry's slot
-    if (!index->slots || !index->order || !slotOf) {
-        std::free(slotOf);
-        FreeIndex(index);
+    try {
+        std::unique_ptr<CatalogueIndex> index(new CatalogueIndex);
+        index->byName.reserve(catalogue->count);
+        for (uint32_t i = 0; i < catalogue->count; ++i)
+            index->byName[catalogue->entries[i].name].push_back(i);
+        catalogue->index = index.release();
+        return true;
+    } catch (const std::bad_alloc &) {
         return false;
     }
-
-    const CatalogueEntry *entries = catalogue->entries;
-    for (uint32_t i = 0; i < count; ++i) {
-        uint32_t hash = 0;
-        HashFoldedName(entries[i].name, &hash);  // stored names always fit
-        IndexSlot *slot = ProbeSlot(index, entries, entries[i].name, hash);
-        if (slot->count == 0) {
-            slot->hash = hash;
-            slot->key = i;
-        }
-        ++slot->count;
-        slotOf[i] = static_cast<uint32_t>(slot - index->slots);
-    }
-
-    // Lay the groups out one after another, then fill each in entry order
-    // (counting its entries again as they are placed).
-    uint32_t offset = 0;
-    for (uint64_t s = 0; s < slotCount; ++s) {
-        IndexSlot &slot = index->slots[s];
-        slot.first = offset;
-        offset += slot.count;
-        slot.count = 0;
-    }
-    for (uint32_t i = 0; i < count; ++i) {
-        IndexSlot &slot = index->slots[slotOf[i]];
-        index->order[slot.first + slot.count++] = i;
-    }
-
-    std::free(slotOf);
-    catalogue->index = index;
-    return true;
 }
 
 void ClearCatalogue(Catalogue *catalogue)
@@ -375,20 +307,19 @@ bool LoadCatalogue(Catalogue *catalogue)
 void ReleaseCatalogue(Catalogue *catalogue)
 {
     std::free(catalogue->entries);
-    FreeIndex(catalogue->index);
+    delete catalogue->index;
     ClearCatalogue(catalogue);
 }
 
 uint32_t FindEntriesByName(const Catalogue *catalogue, const char *name, const uint32_t **indices)
 {
     *indices = 0;
-    CatalogueIndex *index = catalogue->index;
-    uint32_t hash;
-    if (!index || !HashFoldedName(name, &hash))
+    if (!catalogue->index)
         return 0;
-    const IndexSlot *slot = ProbeSlot(index, catalogue->entries, name, hash);
-    if (slot->count == 0)
+    const auto &byName = catalogue->index->byName;
+    const auto group = byName.find(name);
+    if (group == byName.end())
         return 0;
-    *indices = index->order + slot->first;
-    return slot->count;
+    *indices = group->second.data();
+    return static_cast<uint32_t>(group->second.size());
 }
