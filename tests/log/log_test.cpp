@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,6 +22,7 @@
 #include "tests/fakes/fake_curdir.h"
 #include "tests/fakes/fake_msgbox.h"
 #include "tests/fakes/fake_shell.h"
+#include "tests/support/log_dates.h"
 
 namespace {
 
@@ -51,17 +51,13 @@ std::string Expected(const std::string &name)
 
 // Replaces each date text by the marker the expected documents carry, after
 // checking that it has the 24-character form and its CR LF.
-std::string MaskDates(std::string document)
+std::string MaskDates(const std::string &document)
 {
-    static const std::string kLead = "Current Date and Time is: ";
-    static const std::regex kDate("[A-Z][a-z]{2} [A-Z][a-z]{2} [0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}\r\n");
-    for (size_t at = document.find(kLead); at != std::string::npos; at = document.find(kLead, at + 1)) {
-        size_t date = at + kLead.size();
-        std::string text = document.substr(date, 26);
-        EXPECT_TRUE(std::regex_match(text, kDate)) << "date text: " << text;
-        document.replace(date, 24, kDateMarker);
-    }
-    return document;
+    std::vector<std::string> malformed;
+    std::string masked = MaskLogDates(document, kDateMarker, &malformed);
+    for (const std::string &text : malformed)
+        ADD_FAILURE() << "date text: " << text;
+    return masked;
 }
 
 std::string Repeat(const std::string &piece, size_t times)

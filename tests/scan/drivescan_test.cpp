@@ -93,10 +93,7 @@ class DriveScanTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        FakeFsReset();
-        ResetFakeThreadQueue();
-        ClearRecordedMessages();
-        g_shared.StopRequested.store(0);
+        ResetDoubles();
         log_ = ScanLog{0, 0};
         char dirTemplate[] = "/tmp/drivescan_test.XXXXXX";
         ASSERT_NE(mkdtemp(dirTemplate), nullptr);
@@ -109,15 +106,37 @@ protected:
 
     void TearDown() override
     {
-        if (log_.file)
-            CloseLog(log_.file);
-        log_.file = 0;
-        ReleaseCatalogue(&catalogue_);
-        std::remove((dir_ + "/DataFile.txt").c_str());
-        std::remove(logPath_.c_str());
+        ReleaseScanState();
         EXPECT_EQ(chdir(oldCwd_), 0);
         rmdir(dir_.c_str());
         g_shared.StopRequested.store(0);
+    }
+
+    // Before the next case of a table: no log, catalogue or stop request,
+    // an empty file system, queue and message record; the folder stays.
+    void NextCase()
+    {
+        ReleaseScanState();
+        ResetDoubles();
+    }
+
+    void ResetDoubles()
+    {
+        FakeFsReset();
+        ResetFakeThreadQueue();
+        ClearRecordedMessages();
+        g_shared.StopRequested.store(0);
+    }
+
+    void ReleaseScanState()
+    {
+        if (log_.file)
+            CloseLog(log_.file);
+        log_ = ScanLog{0, 0};
+        ReleaseCatalogue(&catalogue_);
+        catalogue_ = Catalogue();
+        std::remove((dir_ + "/DataFile.txt").c_str());
+        std::remove(logPath_.c_str());
     }
 
     void LoadEntries(const std::string &entryLines)
@@ -252,8 +271,7 @@ TEST_F(DriveScanTest, ToleratedListingFailuresAreSkippedSilently)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
-        TearDown();
-        SetUp();
+        NextCase();
         BuildSmallTree();
         FakeFsFailListing(row.pattern, row.failure);
 
@@ -319,8 +337,7 @@ TEST_F(DriveScanTest, StopEndsTheWalkAfterTheCurrentEntry)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
-        TearDown();
-        SetUp();
+        NextCase();
         BuildSmallTree();
         if (*row.listedEntry)
             FakeFsOnListed(row.listedEntry, stop);
@@ -353,8 +370,7 @@ TEST_F(DriveScanTest, ExceptionInsideTheWalkWritesFooter33ClosesTheLogAndStops)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
-        TearDown();
-        SetUp();
+        NextCase();
         BuildSmallTree();
         WriteLogHeader(log_.file, 0);
         FakeFsOnListed(row.entryPath, row.fault);
@@ -399,8 +415,7 @@ TEST_F(DriveScanTest, NameGivenBySeveralEntriesIsWrittenOnceWithItsVersionReadAt
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
-        TearDown();
-        SetUp();
+        NextCase();
         FakeFsAddDrive('C', "SYS");
         FakeFsAddFile("C:\\lib\\multi.dll", 100, VersionHalves{0x00010002, 0x00030004, 0x00050006, 0x00070008});
         LoadEntries(HeldBySize("other.dll") + row.entries);
@@ -415,6 +430,54 @@ TEST_F(DriveScanTest, NameGivenBySeveralEntriesIsWrittenOnceWithItsVersionReadAt
         EXPECT_EQ(FakeFsVersionReads(), row.versionReads);
         EXPECT_EQ(MessageIds(), row.messages);
     }
+}
+
+// Kinds 5 and 6 compare a version and the size. The file is version
+// 1.2.3.4 in both halves and the entry wants a version below that and any
+// size: read, the version fails it; not read, the size alone would hold it.
+TEST_F(DriveScanTest, VersionAndSizeEntriesReadTheFilesVersion)
+{
+    const struct {
+        const char *label;
+        int kind;
+    } rows[] = {{"product version and size", 5}, {"file version and size", 6}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.label);
+        TearDown();
+        SetUp();
+        FakeFsAddDrive('C', "SYS");
+        FakeFsAddFile("C:\\lib\\both.dll", 100, VersionHalves{0x00010002, 0x00030004, 0x00010002, 0x00030004});
+        LoadEntries("both.dll;" + std::to_string(row.kind) + ";" + std::to_string(kVersion1234) +
+                    ";<;0;-;1;>=;0;-;\n");
+
+        EXPECT_EQ(Scan("C:\\*"), DRIVE_WALKED);
+
+        const std::vector<LoggedFile> files = LoggedFiles();
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(files[0].text, "1. SYS C:\\lib\\both.dll");
+        EXPECT_FALSE(files[0].held);
+        EXPECT_EQ(FakeFsVersionReads("C:\\lib\\both.dll"), 1);
+    }
+}
+
+// A size-only entry sees all 64 bits of the size: a file of 4 GiB and 5
+// bytes is not one of 5 bytes.
+TEST_F(DriveScanTest, SizeOnlyEntryJudgesTheWholeSize)
+{
+    FakeFsAddDrive('C', "SYS");
+    FakeFsAddFile("C:\\big.bin", 0x100000005ull);
+    FakeFsAddFile("C:\\small\\big.bin", 5);
+    LoadEntries("big.bin;4;0;-;0;-;4294967296;>=;0;-;\n");
+
+    EXPECT_EQ(Scan("C:\\*"), DRIVE_WALKED);
+
+    const std::vector<LoggedFile> files = LoggedFiles();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].text, "1. SYS C:\\big.bin");
+    EXPECT_TRUE(files[0].held);
+    EXPECT_EQ(files[1].text, "2. SYS C:\\small\\big.bin");
+    EXPECT_FALSE(files[1].held);
+    EXPECT_EQ(FakeFsVersionReads(), 0);
 }
 
 TEST_F(DriveScanTest, NamesMatchWithoutRegardToCaseAndShowAsOnDisk)
