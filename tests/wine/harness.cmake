@@ -36,8 +36,12 @@
 
 set(BRINDLE_WINE_RUNNER ${CMAKE_CURRENT_LIST_DIR}/run-wine.sh)
 
+# _brindle_wine_runner_args(<out> <name> <arguments of either function>)
+# The runner's options for test <name> in <out>, its CTest time limit in
+# <out>_TIMEOUT; the keywords only the functions use are skipped.
 function(_brindle_wine_runner_args out name)
-  cmake_parse_arguments(W "GUI" "TIMEOUT;CWD;WINVER" "DRIVES;LABELS;COPY" ${ARGN})
+  cmake_parse_arguments(W "GUI" "TIMEOUT;CWD;WINVER"
+    "DRIVES;LABELS;COPY;SOURCES;LIBS;DEPENDS;ARGS;COMMAND" ${ARGN})
   if(NOT W_TIMEOUT)
     set(W_TIMEOUT 240)
   endif()
@@ -75,17 +79,7 @@ function(brindle_wine_test name)
   if(W_DEPENDS)
     add_dependencies(${name} ${W_DEPENDS})
   endif()
-  set(pass)
-  foreach(k TIMEOUT CWD WINVER)
-    if(W_${k})
-      list(APPEND pass ${k} ${W_${k}})
-    endif()
-  endforeach()
-  if(W_GUI)
-    list(APPEND pass GUI)
-  endif()
-  _brindle_wine_runner_args(args ${name} ${pass}
-    DRIVES ${W_DRIVES} LABELS ${W_LABELS} COPY ${W_COPY})
+  _brindle_wine_runner_args(args ${name} ${ARGN})
   add_test(NAME ${name}
     COMMAND bash ${BRINDLE_WINE_RUNNER} ${args} -- $<TARGET_FILE:${name}> ${W_ARGS})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${args_TIMEOUT} LABELS wine)
@@ -93,17 +87,7 @@ endfunction()
 
 function(brindle_wine_script_test name)
   cmake_parse_arguments(W "GUI" "TIMEOUT;WINVER" "COMMAND;DRIVES;LABELS;COPY" ${ARGN})
-  set(pass)
-  foreach(k TIMEOUT WINVER)
-    if(W_${k})
-      list(APPEND pass ${k} ${W_${k}})
-    endif()
-  endforeach()
-  if(W_GUI)
-    list(APPEND pass GUI)
-  endif()
-  _brindle_wine_runner_args(args ${name} ${pass}
-    DRIVES ${W_DRIVES} LABELS ${W_LABELS} COPY ${W_COPY})
+  _brindle_wine_runner_args(args ${name} ${ARGN})
   add_test(NAME ${name} COMMAND bash ${BRINDLE_WINE_RUNNER} ${args} --host -- ${W_COMMAND})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${args_TIMEOUT} LABELS wine)
 endfunction()
