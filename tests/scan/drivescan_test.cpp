@@ -443,8 +443,7 @@ TEST_F(DriveScanTest, VersionAndSizeEntriesReadTheFilesVersion)
     } rows[] = {{"product version and size", 5}, {"file version and size", 6}};
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
-        TearDown();
-        SetUp();
+        NextCase();
         FakeFsAddDrive('C', "SYS");
         FakeFsAddFile("C:\\lib\\both.dll", 100, VersionHalves{0x00010002, 0x00030004, 0x00010002, 0x00030004});
         LoadEntries("both.dll;" + std::to_string(row.kind) + ";" + std::to_string(kVersion1234) +
