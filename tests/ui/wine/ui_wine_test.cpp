@@ -14,11 +14,13 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <initializer_list>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,26 @@
 #include "tests/wine/support/wine_support.h"
 #include "ui/maindialog.h"
 #include "ui/worker.h"
+#include "platform/volume.h"
+
+// How many of the next volume-label queries throw, as a broken platform
+// call would: the walk asks for the label at the first catalogued file of
+// a drive, so a drive's walk breaks there.
+std::atomic<int> g_labelQueriesThatThrow{0};
+
+// The volume-label query of this test program: the real one, but for the
+// faults asked for above.
+void QueryVolumeLabel(const char *root, char label[VOLUME_LABEL_SIZE])
+{
+    if (g_labelQueriesThatThrow.load() > 0) {
+        --g_labelQueriesThatThrow;
+        throw std::runtime_error("volume label query broken by the test");
+    }
+    std::memset(label, 0, VOLUME_LABEL_SIZE);
+    if (!GetVolumeInformationA(root, label, VOLUME_LABEL_SIZE, 0, 0, 0, 0, 0))
+        std::memset(label, 0, VOLUME_LABEL_SIZE);
+    label[VOLUME_LABEL_SIZE - 1] = '\0';
+}
 
 namespace {
 
@@ -36,6 +58,7 @@ const char kCompleted[] = "Completed scanning the drive.";
 const char kCanceled[] = "Canceled scanning drive.";
 const char kScanFailed[] = "File Scanning Failed.";
 const char kInvalidFile[] = "Located an invalid file in the drive.";
+const char kException[] = "Encountered Exception. Scan Incomplete.";
 const char kHomeFolder[] = "C:\\brindle";
 const char kOpenedRecord[] = "C:\\brindle\\opened.txt";
 
@@ -572,6 +595,42 @@ TEST_F(UiTest, CompletedScanRunsItsWholeRoad)
     EXPECT_EQ(2u, g_shared.drives.selectedCount);
 }
 
+// The stop request that the exception guard raises ends that scan only:
+// the next Start scans as usual.
+TEST_F(UiTest, AfterAnExceptionInADriveTheNextScanRunsNormally)
+{
+    TickOnly({"M:", "N:"});
+    BoxAnswerer answerer;
+
+    g_labelQueriesThatThrow = 1;
+    Click(IDC_START);
+    ASSERT_TRUE(answerer.WaitForBoxes(1, kBoxTimeoutMs));
+    EXPECT_EQ(kException, answerer.Boxes()[0].text);
+    ASSERT_TRUE(PumpUntil([&] { return WorkerEnded(LatestWorker()) && IsIdle(); }, kStateTimeoutMs));
+    PumpMessagesFor(200);
+    // Then as after a stop: the warning, since N: was still to come.
+    ASSERT_EQ(2u, answerer.Count());
+    EXPECT_EQ(kCanceled, answerer.Boxes()[1].text);
+    EXPECT_EQ(0u, g_shared.StopRequested.load());
+    std::string document = LastDocument(ReadWholeFile("Brindlog.html"));
+    EXPECT_EQ(1u, Occurrences(document, kException)) << document;
+    EXPECT_FALSE(Contains(document, "Scan Drive N: ")) << document;
+    const size_t boxesAfterException = answerer.Count();
+
+    size_t openedBefore = OpenedDocuments().size();
+    Click(IDC_START);
+    ASSERT_TRUE(answerer.WaitForBoxes(boxesAfterException + 1, kBoxTimeoutMs));
+    EXPECT_EQ(kCompleted, answerer.Boxes()[boxesAfterException].text);
+    ASSERT_TRUE(PumpUntil([&] { return WorkerEnded(LatestWorker()) && IsIdle() &&
+                                       OpenedDocuments().size() > openedBefore; },
+                          kStateTimeoutMs));
+    PumpMessagesFor(200);
+    EXPECT_EQ(boxesAfterException + 1, answerer.Count());
+    document = LastDocument(ReadWholeFile("Brindlog.html"));
+    EXPECT_TRUE(Contains(document, "Scan Drive N: ")) << document;
+    EXPECT_TRUE(Contains(document, "Scanning Completed\r\n")) << document;
+}
+
 // M: scans, then P: (an empty root) fails: the drive scan's own message,
 // then the dialog's, no completion, no shell.
 TEST_F(UiTest, FailedDriveEndsTheScanWithoutCompletion)
@@ -745,10 +804,12 @@ TEST_F(UiTest, CancelAtVaryingMomentsNeverHangsOrLosesANotice)
         longestWaitMs = std::max(longestWaitMs, waitMs);
         totalWaitMs += waitMs;
 
-        // The command returned only after the worker had ended.
+        // The command returned only after the worker had ended, and the
+        // dialog still scans: it goes idle on notice 3, not on the Cancel.
         EXPECT_TRUE(WorkerEnded(worker));
         EXPECT_EQ(0u, g_shared.StopRequested.load());
         EXPECT_EQ("", ItemText(IDC_DRIVE_TEXT));
+        EXPECT_TRUE(IsScanning()) << "idle before notice 3 was handled";
 
         // The notices arrive after the command: idle again, and the
         // warning, because L: is not the table's last drive. A scan that
