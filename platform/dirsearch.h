@@ -28,7 +28,10 @@ struct DirSearch;
 // opened; otherwise the caller owns the search and closes it.
 DirSearch *DirSearchFirst(const char *pattern, FoundEntry *entry, SearchFailure *failure);
 
-// Stores the next entry; false when there is none (or the listing broke off).
+// Stores the next entry; false when there is none (or the listing broke
+// off), and false again on every later call.
 bool DirSearchNext(DirSearch *search, FoundEntry *entry);
 
+// Ends a search that DirSearchFirst opened; 0 is no search and does
+// nothing.
 void DirSearchClose(DirSearch *search);

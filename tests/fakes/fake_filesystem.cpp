@@ -385,7 +385,9 @@ bool DirSearchNext(DirSearch *search, FoundEntry *entry)
 
 void DirSearchClose(DirSearch *search)
 {
-    if (!search || !search->open) {
+    if (!search)
+        return;  // no search: nothing to close
+    if (!search->open) {
         ++g_misused;
         return;
     }

@@ -71,6 +71,6 @@ size_t FakeFsLongestPattern();
 // Searches opened successfully and not yet closed.
 int FakeFsOpenSearches();
 
-// DirSearchNext or DirSearchClose calls on a search that was not open (a
-// closed one, or 0).
+// DirSearchNext calls on a search that was not open (a closed one, or 0),
+// and DirSearchClose calls on a closed one.
 int FakeFsMisusedSearches();

@@ -16,86 +16,34 @@
 #include "platform/dialog.h"
 #include "platform/dirsearch.h"
 #include "platform/volume.h"
+#include "tests/fakes/dirsearch_contract.h"
 #include "tests/wine/support/wine_support.h"
 
 namespace {
-void MakeFile(const char *path, size_t bytes)
-{
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    std::string data(bytes, 'b');
-    DWORD written = 0;
-    BOOL wrote = bytes == 0 || WriteFile(file, data.data(), static_cast<DWORD>(bytes), &written, 0);
-    CloseHandle(file);
-    ASSERT_TRUE(wrote) << path;
-}
-
-std::map<std::string, FoundEntry> ListAll(const char *pattern)
-{
-    std::map<std::string, FoundEntry> entries;
-    FoundEntry entry;
-    SearchFailure failure = SEARCH_OTHER;
-    DirSearch *search = DirSearchFirst(pattern, &entry, &failure);
-    EXPECT_TRUE(search) << pattern << " failed with " << failure;
-    if (!search)
-        return entries;
-    do {
-        entries[entry.name] = entry;
-    } while (DirSearchNext(search, &entry));
-    DirSearchClose(search);
-    return entries;
-}
-
-TEST(DirSearch, ListsNamesDirectoryAttributesAndBothSizeHalves)
-{
-    ASSERT_TRUE(CreateDirectoryA("N:\\tree", 0));
-    ASSERT_TRUE(CreateDirectoryA("N:\\tree\\inner", 0));
-    MakeFile("N:\\tree\\seven.dll", 7);
-    MakeFile("N:\\tree\\empty.txt", 0);
-    // A sparse file of 5 GiB + 3 bytes: the high half is 1.
-    HANDLE big = CreateFileA("N:\\tree\\big.bin", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
-    ASSERT_NE(big, INVALID_HANDLE_VALUE);
-    LARGE_INTEGER end;
-    end.QuadPart = (5LL << 30) + 3;
-    ASSERT_TRUE(SetFilePointerEx(big, end, 0, FILE_BEGIN));
-    ASSERT_TRUE(SetEndOfFile(big));
-    CloseHandle(big);
-
-    std::map<std::string, FoundEntry> entries = ListAll("N:\\tree\\*");
-    ASSERT_EQ(entries.size(), 6u) << "., .., inner, seven.dll, empty.txt, big.bin";
-    EXPECT_TRUE(entries["."].isDirectory);
-    EXPECT_TRUE(entries[".."].isDirectory);
-    EXPECT_TRUE(entries["inner"].isDirectory);
-    EXPECT_FALSE(entries["seven.dll"].isDirectory);
-    EXPECT_EQ(entries["seven.dll"].sizeHigh, 0u);
-    EXPECT_EQ(entries["seven.dll"].sizeLow, 7u);
-    EXPECT_EQ(entries["empty.txt"].sizeLow, 0u);
-    EXPECT_EQ(entries["big.bin"].sizeHigh, 1u);
-    EXPECT_EQ(entries["big.bin"].sizeLow, 0x40000003u);
-}
-
-TEST(DirSearch, FailuresAreMappedToTheirKinds)
-{
-    struct Case {
-        const char *pattern;
-        SearchFailure expected;
-    } cases[] = {
-        {"M:\\*", SEARCH_OTHER},                  // an empty root: error 2
-        {"N:\\no such folder\\*", SEARCH_PATH_NOT_FOUND},
-    };
-    for (const Case &c : cases) {
-        FoundEntry entry;
-        SearchFailure failure = static_cast<SearchFailure>(-1);
-        EXPECT_EQ(DirSearchFirst(c.pattern, &entry, &failure), nullptr) << c.pattern;
-        EXPECT_EQ(failure, c.expected) << c.pattern;
+// The contract tree on the real drives: folders and files, a large one
+// sparse.
+class RealTree : public DirSearchTreeBuilder {
+public:
+    void AddDirectory(const std::string &path) override
+    {
+        ASSERT_TRUE(CreateDirectoryA(path.c_str(), 0)) << path;
     }
+    void AddFile(const std::string &path, uint64_t size) override
+    {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+        LARGE_INTEGER end;
+        end.QuadPart = static_cast<LONGLONG>(size);
+        BOOL sized = SetFilePointerEx(file, end, 0, FILE_BEGIN) && SetEndOfFile(file);
+        CloseHandle(file);
+        ASSERT_TRUE(sized) << path;
+    }
+};
 
-    // A letter with no drive is one of the tolerated kinds: there is
-    // nothing to list there.
-    FoundEntry entry;
-    SearchFailure failure = SEARCH_OTHER;
-    EXPECT_EQ(DirSearchFirst("Q:\\*", &entry, &failure), nullptr);
-    EXPECT_TRUE(failure == SEARCH_PATH_NOT_FOUND || failure == SEARCH_INVALID_DRIVE) << failure;
+TEST(DirSearch, KeepsTheContract)
+{
+    RealTree tree;
+    RunDirSearchContract(tree);
 }
 
 TEST(VolumeLabel, ReadsTheLabelOrLeavesTheBufferEmpty)
