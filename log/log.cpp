@@ -43,6 +43,18 @@ void Compose(LogText &text, const char *format, ...)
     text.length += added < room ? added : room - 1;
 }
 
+// A fixed piece, cut like any other to what fits.
+void Append(LogText &text, const char *piece)
+{
+    size_t room = text.size - text.length;
+    size_t length = std::strlen(piece);
+    if (length > room - 1)
+        length = room - 1;
+    std::memcpy(text.buffer + text.length, piece, length);
+    text.length += length;
+    text.buffer[text.length] = '\0';
+}
+
 // Text from a scanned drive: a label or a file name on a removable drive is
 // anybody's to choose, so it must not be able to add markup to a document
 // that the browser opens. At most `limit` characters of `raw` are taken,
@@ -86,6 +98,22 @@ void WriteText(FILE *log, const LogText &text)
     }
 }
 
+// The pieces of markup, each written once here. Those with a placeholder
+// are formats.
+const char kFullHead[] = "<HTML>\n<HEAD>\n<TITLE>Ulvaron(R) Brindlemark Log</TITLE>\n</HEAD>\n";
+const char kShortHead[] = "<HTML>\n";
+const char kBody[] =
+    "<BODY TEXT=\"#0000EE\" BGCOLOR=\"#FFFFF5\" LINK=\"#A00000\" VLINK=\"#A05500\" ALINK=\"#A00000\">\n\n";
+const char kHeading[] =
+    "<CENTER>\n<H1>\n<B><FONT COLOR=\"#A00000\" SIZE=\"4\" FACE=\"Arial\">Ulvaron(R) Brindlemark Log</FONT></B></H1>\n"
+    "</CENTER>\n";
+const char kDriveFont[] = "<LEFT><FONT COLOR=\"#A00000\" SIZE=\"2\" FACE=\"Courier\">";
+const char kDriveLine[] = "Scan Drive %s </FONT></LEFT>\n";
+const char kStatusFont[] = "<CENTER>\n<FONT COLOR=\"#A00000\" SIZE=\"2\" FACE=\"Arial\">%s\n";
+const char kNoUpdatesNeeded[] = ": No Updates Needed\n";
+const char kStatusClose[] = "</FONT></CENTER>\n\n";
+const char kDocumentClose[] = "</BODY>\n</HTML>\n";
+
 // The pieces whose sizes decide the buffers below.
 const char kDateFont[] = "<CENTER><B><FONT COLOR=\"#A00000\" SIZE=\"2\" FACE=\"Arial\">";
 const char kDateLine[] = "Current Date and Time is: %s &nbsp;</CENTER>\n";
@@ -105,18 +133,35 @@ const char kNote[] =
 
 // Fixed text of the date block: the pieces without their placeholders, with
 // the 24-character date and its line feed.
-constexpr size_t kDateBlockFixed = (sizeof kDateFont - 1) + (sizeof kDateLine - 1 - 2) + (LOG_DATE_TEXT_SIZE - 1) +
-                                   (sizeof kDateClose - 1) + 2 * (sizeof kSpacer - 1) + (sizeof kSiteLine - 1 - 4) +
-                                   (sizeof kListFont - 1) + (sizeof kListHeading - 1);
-static_assert(kDateBlockFixed == 344, "the date block's fixed text");
+constexpr size_t DATE_BLOCK_FIXED = (sizeof kDateFont - 1) + (sizeof kDateLine - 1 - 2) + (LOG_DATE_TEXT_SIZE - 1) +
+                                    (sizeof kDateClose - 1) + 2 * (sizeof kSpacer - 1) + (sizeof kSiteLine - 1 - 4) +
+                                    (sizeof kListFont - 1) + (sizeof kListHeading - 1);
+static_assert(DATE_BLOCK_FIXED == 344, "the date block's fixed text");
 // The whole support-site line twice, as the catalogue can hold it.
-constexpr size_t kDateBlockSize = kDateBlockFixed + 2 * SUPPORT_SITE_LINE_MAX + 1;
+constexpr size_t DATE_BLOCK_SIZE = DATE_BLOCK_FIXED + 2 * SUPPORT_SITE_LINE_MAX + 1;
 
 // Fixed text of a file line with the note, the widest number ("-2147483648")
 // and a line text whose every character is escaped to six.
-constexpr size_t kFileLineSize = (sizeof kFileFont - 1) + (sizeof kFileNumber - 1 - 2) + 11 +
-                                 6 * (FILE_LINE_TEXT_SIZE - 1) + 1 + 2 * (sizeof kLineSpacer - 1) +
-                                 (sizeof kNoteLine - 1 - 2) + (sizeof kNote - 1) + 1;
+constexpr size_t FILE_LINE_SIZE = (sizeof kFileFont - 1) + (sizeof kFileNumber - 1 - 2) + 11 +
+                                  6 * (FILE_LINE_TEXT_SIZE - 1) + 1 + 2 * (sizeof kLineSpacer - 1) +
+                                  (sizeof kNoteLine - 1 - 2) + (sizeof kNote - 1) + 1;
+
+// The other writers' buffers, each with room to spare for its longest text:
+// the full header (290 characters), a drive line (a two-character label:
+// 105) and the status block (a status text of up to 259 characters: 351).
+constexpr size_t HEADER_SIZE = 1000;
+constexpr size_t DRIVE_LINE_SIZE = 500;
+constexpr size_t FOOTER_SIZE = 500;
+static_assert(HEADER_SIZE > (sizeof kSpacer - 1) + (sizeof kFullHead - 1) + (sizeof kBody - 1) + (sizeof kHeading - 1),
+              "the full header fits its buffer");
+static_assert(DRIVE_LINE_SIZE > (sizeof kDriveFont - 1) + (sizeof kDriveLine - 1) + (sizeof kLineSpacer - 1),
+              "a drive line with a short label fits its buffer");
+static_assert(FOOTER_SIZE > (sizeof kStatusFont - 1 - 2) + (LOG_TEXT_SIZE - 1) + (sizeof kNoUpdatesNeeded - 1) +
+                                (sizeof kStatusClose - 1),
+              "the longest status block fits its buffer");
+
+// A date that local time cannot give in its 24 characters.
+const char kUnknownDate[] = "??? ??? ?? ??:??:?? ????\n";
 
 const char *const kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 const char *const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -124,11 +169,10 @@ const char *const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 
 }  // namespace
 
-bool BuildLogPath(char path[260])
+bool BuildLogPath(char path[PATH_SIZE])
 {
-    const size_t kPathSize = 260;
-    uint32_t length = GetCurrentDir(path, kPathSize);
-    if (length == 0 || length >= kPathSize)
+    uint32_t length = GetCurrentDir(path, PATH_SIZE);
+    if (length == 0 || length >= PATH_SIZE)
         return false;
 
     char name[LOG_TEXT_SIZE];
@@ -138,7 +182,7 @@ bool BuildLogPath(char path[260])
 
     // The backslash goes in whatever the directory ends with: in a root
     // directory the path has two in a row.
-    if (length + 1 + static_cast<size_t>(nameLength) >= kPathSize)
+    if (length + 1 + static_cast<size_t>(nameLength) >= PATH_SIZE)
         return false;
     path[length] = '\\';
     std::memcpy(path + length + 1, name, static_cast<size_t>(nameLength) + 1);
@@ -162,20 +206,18 @@ uint32_t GetLogSize(FILE *log)
 
 void WriteLogHeader(FILE *log, uint32_t size)
 {
-    char buffer[1000];
+    char buffer[HEADER_SIZE];
     LogText text = StartText(buffer, sizeof buffer);
     if (size == 0) {
-        Compose(text, "%s", "<HTML>\n<HEAD>\n<TITLE>Ulvaron(R) Brindlemark Log</TITLE>\n</HEAD>\n");
-        Compose(text, "%s", "<BODY TEXT=\"#0000EE\" BGCOLOR=\"#FFFFF5\" LINK=\"#A00000\" ");
-        Compose(text, "%s", "VLINK=\"#A05500\" ALINK=\"#A00000\">\n\n");
-        Compose(text, "%s", "<CENTER>\n<H1>\n<B><FONT COLOR=\"#A00000\" SIZE=\"4\" ");
-        Compose(text, "%s", "FACE=\"Arial\">Ulvaron(R) Brindlemark Log</FONT></B></H1>\n</CENTER>\n");
+        Append(text, kFullHead);
+        Append(text, kBody);
+        Append(text, kHeading);
     } else {
         // A later document in the same file: no HEAD, no title, no big
         // heading, only a spacer before its body.
-        Compose(text, "%s", "<CENTER> &nbsp; </CENTER>\n");
-        Compose(text, "%s", "<HTML>\n<BODY TEXT=\"#0000EE\" BGCOLOR=\"#FFFFF5\" LINK=\"#A00000\" ");
-        Compose(text, "%s", "VLINK=\"#A05500\" ALINK=\"#A00000\">\n\n");
+        Append(text, kSpacer);
+        Append(text, kShortHead);
+        Append(text, kBody);
     }
     WriteText(log, text);
 }
@@ -184,7 +226,7 @@ void FormatLogDate(time_t when, char text[LOG_DATE_TEXT_SIZE])
 {
     const struct tm *local = std::localtime(&when);
     if (!local) {
-        std::snprintf(text, LOG_DATE_TEXT_SIZE, "%s", "??? ??? ?? ??:??:?? ????\n");
+        std::snprintf(text, LOG_DATE_TEXT_SIZE, "%s", kUnknownDate);
         return;
     }
     int weekday = local->tm_wday, month = local->tm_mon, day = local->tm_mday;
@@ -193,7 +235,7 @@ void FormatLogDate(time_t when, char text[LOG_DATE_TEXT_SIZE])
     // Only a four-digit year keeps the text at its 24 characters.
     if (weekday < 0 || weekday > 6 || month < 0 || month > 11 || day < 1 || day > 31 || hour < 0 || hour > 23 ||
         minute < 0 || minute > 59 || second < 0 || second > 60 || year < 0 || year > 9999) {
-        std::snprintf(text, LOG_DATE_TEXT_SIZE, "%s", "??? ??? ?? ??:??:?? ????\n");
+        std::snprintf(text, LOG_DATE_TEXT_SIZE, "%s", kUnknownDate);
         return;
     }
     std::snprintf(text, LOG_DATE_TEXT_SIZE, "%s %s %02d %02d:%02d:%02d %04d\n", kWeekdays[weekday], kMonths[month],
@@ -205,66 +247,65 @@ void WriteLogDateBlock(FILE *log, const char *supportSiteLine)
     char date[LOG_DATE_TEXT_SIZE];
     FormatLogDate(std::time(0), date);
 
-    char buffer[kDateBlockSize];
+    char buffer[DATE_BLOCK_SIZE];
     LogText text = StartText(buffer, sizeof buffer);
-    Compose(text, "%s", kDateFont);
+    Append(text, kDateFont);
     // The date's own line feed stands before " &nbsp;".
     Compose(text, kDateLine, date);
-    Compose(text, "%s", kDateClose);
-    Compose(text, "%s", kSpacer);
+    Append(text, kDateClose);
+    Append(text, kSpacer);
     // The line end of the support-site line stays in, inside the HREF too.
     Compose(text, kSiteLine, supportSiteLine, supportSiteLine);
-    Compose(text, "%s", kSpacer);
-    Compose(text, "%s", kListFont);
-    Compose(text, "%s", kListHeading);
+    Append(text, kSpacer);
+    Append(text, kListFont);
+    Append(text, kListHeading);
     WriteText(log, text);
 }
 
 void WriteDriveLine(FILE *log, const char *driveLabel)
 {
-    char buffer[500];
+    char buffer[DRIVE_LINE_SIZE];
     LogText text = StartText(buffer, sizeof buffer);
-    Compose(text, "%s", "<LEFT><FONT COLOR=\"#A00000\" SIZE=\"2\" FACE=\"Courier\">");
-    Compose(text, "Scan Drive %s </FONT></LEFT>\n", driveLabel);
-    Compose(text, "%s", "<CENTER>&nbsp;</CENTER>\n");
+    Append(text, kDriveFont);
+    Compose(text, kDriveLine, driveLabel);
+    Append(text, kLineSpacer);
     WriteText(log, text);
 }
 
 void WriteFileLine(FILE *log, int32_t number, const char *lineText, bool held)
 {
-    char buffer[kFileLineSize];
+    char buffer[FILE_LINE_SIZE];
     LogText text = StartText(buffer, sizeof buffer);
-    Compose(text, "%s", kFileFont);
+    Append(text, kFileFont);
     // "%d. %s " with the text escaped on its way in.
     Compose(text, kFileNumber, static_cast<int>(number));
     ComposeEscaped(text, lineText, FILE_LINE_TEXT_SIZE - 1);
-    Compose(text, "%s", " ");
+    Append(text, " ");
     // The line leaves FONT and LEFT open, and one that needs an update has
     // no line feed before its spacer: every document in the file has this
     // shape.
     if (!held) {
-        Compose(text, "%s", kLineSpacer);
+        Append(text, kLineSpacer);
         Compose(text, kNoteLine, kNote);
     }
-    Compose(text, "%s", kLineSpacer);
+    Append(text, kLineSpacer);
     WriteText(log, text);
 }
 
 void WriteLogFooter(FILE *log, const char *statusText, bool noUpdatesNeeded)
 {
-    char buffer[500];
+    char buffer[FOOTER_SIZE];
     LogText text = StartText(buffer, sizeof buffer);
     if (std::strcmp(statusText, "") != 0) {
-        Compose(text, "%s", "<CENTER>\n<FONT COLOR=\"#A00000\" SIZE=\"2\" ");
-        Compose(text, "FACE=\"Arial\">%s\n", statusText);
+        Compose(text, kStatusFont, statusText);
         if (noUpdatesNeeded)
-            Compose(text, "%s", ": No Updates Needed\n");
+            Append(text, kNoUpdatesNeeded);
     }
-    Compose(text, "%s", "</FONT></CENTER>\n\n");
+    Append(text, kStatusClose);
     WriteText(log, text);
 
     text = StartText(buffer, sizeof buffer);
-    Compose(text, "%s", "</BODY>\n</HTML>\n");
+    Append(text, kDocumentClose);
     WriteText(log, text);
 }
 
@@ -283,7 +324,7 @@ bool CloseLog(FILE *log)
 
 void ClearLog()
 {
-    char path[260];
+    char path[PATH_SIZE];
     if (!BuildLogPath(path)) {
         ReportMessage(IDS_LOG_NAME_FAILED, ICON_ERROR);
         return;
@@ -303,7 +344,7 @@ void ClearLog()
 
 void OpenLog(PlatformHandle ownerWindow)
 {
-    char path[260];
+    char path[PATH_SIZE];
     if (!BuildLogPath(path)) {
         ReportMessage(IDS_LOG_NAME_FAILED, ICON_ERROR);
         return;
