@@ -20,9 +20,9 @@ enum : uint32_t {
 };
 
 // Compared as 12 bytes; the terminator takes no part.
-const char REQUIRED_VENDOR[] = "UlvaronChips";
+const char kRequiredVendor[] = "UlvaronChips";
 enum { VENDOR_SIZE = 12 };
-static_assert(sizeof REQUIRED_VENDOR == VENDOR_SIZE + 1, "twelve vendor bytes");
+static_assert(sizeof kRequiredVendor == VENDOR_SIZE + 1, "twelve vendor bytes");
 
 bool IsWindows95Family(uint32_t osCode)
 {
@@ -155,7 +155,7 @@ uint32_t IdentifyProcessor()
         std::memcpy(vendor + 8, &leaf0.ecx, 4);
         uint32_t highestLeaf = leaf0.eax;
 
-        if (std::memcmp(vendor, REQUIRED_VENDOR, VENDOR_SIZE) != 0) {
+        if (std::memcmp(vendor, kRequiredVendor, VENDOR_SIZE) != 0) {
             found = CPU_RESULT_NOT_QUALIFIED;
         } else if (static_cast<int32_t>(highestLeaf) < 1) {
             found = highestLeaf;

@@ -7,7 +7,7 @@
 #include "ui/menu.h"
 #include "ui/worker.h"
 
-const char MAIN_WINDOW_CLASS[] = "VQBRDM32ClASS";
+const char kMainWindowClass[] = "VQBRDM32ClASS";
 
 HWND g_mainDialog = 0;
 
@@ -27,7 +27,7 @@ bool RegisterMainClass(HINSTANCE instance)
     // window of the first.
     LoadStringA(instance, IDS_WINDOW_TITLE, g_shared.windowTitle, TITLE_TEXT_SIZE);
 
-    HWND existing = FindWindowA(MAIN_WINDOW_CLASS, g_shared.windowTitle);
+    HWND existing = FindWindowA(kMainWindowClass, g_shared.windowTitle);
     if (existing != 0) {
         if (IsIconic(existing))
             ShowWindow(existing, SW_RESTORE);
@@ -44,7 +44,7 @@ bool RegisterMainClass(HINSTANCE instance)
     windowClass.hCursor = LoadCursorA(0, reinterpret_cast<LPCSTR>(IDC_ARROW));
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     windowClass.lpszMenuName = MAKEINTRESOURCEA(IDM_MAIN);
-    windowClass.lpszClassName = MAIN_WINDOW_CLASS;
+    windowClass.lpszClassName = kMainWindowClass;
     return RegisterClassExA(&windowClass) != 0;
 }
 
@@ -52,7 +52,7 @@ bool CreateMainWindows(HINSTANCE instance, int showCommand)
 {
     g_shared.instance = instance;
 
-    HWND mainWindow = CreateWindowExA(MAIN_WINDOW_EX_STYLE, MAIN_WINDOW_CLASS, g_shared.windowTitle,
+    HWND mainWindow = CreateWindowExA(MAIN_WINDOW_EX_STYLE, kMainWindowClass, g_shared.windowTitle,
                                       MAIN_WINDOW_STYLE, CW_USEDEFAULT, CW_USEDEFAULT,
                                       MAIN_WINDOW_WIDTH, MAIN_WINDOW_HEIGHT, 0, 0, instance, 0);
     g_shared.mainWindow = mainWindow;

@@ -19,7 +19,7 @@ inline HINSTANCE ProgramInstance()
 }
 
 // The main window's class; a second copy finds the first copy's window by it.
-extern const char MAIN_WINDOW_CLASS[];
+extern const char kMainWindowClass[];
 
 // Loads the window title and registers the class "VQBRDM32ClASS"; false when
 // a window of the class and title exists already (it is brought forward) or

@@ -40,7 +40,7 @@ int BrindleStartup(void);
 
 namespace {
 
-const uint32_t SupportedOsCodes[] = {
+const uint32_t kSupportedOsCodes[] = {
     OS_CODE_NT4, OS_CODE_2000, OS_CODE_95, OS_CODE_98, OS_CODE_ME, OS_CODE_LIST_END
 };
 
@@ -49,7 +49,7 @@ const uint32_t SupportedOsCodes[] = {
 void DeferToRunningCopy(HANDLE mutex)
 {
     ReportMessage(IDS_ALREADY_RUNNING, ICON_WARNING);
-    HWND firstCopy = FindWindowA(MAIN_WINDOW_CLASS, 0);
+    HWND firstCopy = FindWindowA(kMainWindowClass, 0);
     if (firstCopy != 0)
         SetForegroundWindow(firstCopy);
     CloseHandle(mutex);
@@ -58,7 +58,7 @@ void DeferToRunningCopy(HANDLE mutex)
 bool PassGate()
 {
     uint32_t osCode = 0;
-    if (!IdentifyOs(SupportedOsCodes, &osCode)) {
+    if (!IdentifyOs(kSupportedOsCodes, &osCode)) {
         ReportMessage(IDS_OS_NOT_SUPPORTED, ICON_ERROR);
         return false;
     }
