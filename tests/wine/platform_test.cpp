@@ -15,6 +15,7 @@
 #include "platform/curdir.h"
 #include "platform/dialog.h"
 #include "platform/dirsearch.h"
+#include "platform/shell.h"
 #include "platform/volume.h"
 #include "tests/fakes/dirsearch_contract.h"
 #include "tests/wine/support/wine_support.h"
@@ -93,6 +94,14 @@ TEST(CurrentDir, GivesThePathOrZeroWhenItDoesNotFit)
     EXPECT_EQ(GetCurrentDir(buffer, sizeof buffer), 3u);
     EXPECT_STREQ(buffer, "N:\\");
     ASSERT_TRUE(SetCurrentDirectoryA(expected.c_str()));
+}
+
+// The shell's refusal comes back as false: here the document is not there.
+// (Its acceptance is seen by the interface tests, whose shell opens the log
+// with a recording program.)
+TEST(ShellOpenDocument, RefusalIsFalse)
+{
+    EXPECT_FALSE(ShellOpenDocument(0, "N:\\no such document.html"));
 }
 
 TEST(DialogButtonState, ReadsEachCheckboxState)
