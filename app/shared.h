@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include "app/report.h"
 #include "platform/handle.h"
 #include "ui/drivetable.h"
 
@@ -13,7 +14,7 @@
 struct ScanShared {
     PlatformHandle instance;     // the program's module: its string table
     PlatformHandle mainWindow;   // disabled while a message box is up
-    char windowTitle[100];       // string 10
+    char windowTitle[TITLE_TEXT_SIZE];  // string 10
     DriveTable drives;
     std::atomic<uint32_t> StopRequested;  // 1 asks the worker to stop
 };

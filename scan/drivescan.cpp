@@ -27,7 +27,7 @@ static_assert(FILE_LINE_TEXT_SIZE >= VOLUME_LABEL_SIZE - 1 + 1 + (PATH_SIZE - 2)
 struct DriveWalk {
     ScanLog *log;
     const Catalogue *catalogue;
-    char root[4];           // drive letter, colon, backslash
+    char root[DRIVE_ROOT_SIZE];  // drive letter, colon, backslash
     bool labelKnown;        // the label is asked once, at the first listed file
     char label[VOLUME_LABEL_SIZE];
 };
@@ -187,8 +187,8 @@ DriveOutcome ScanDrive(const char *pattern, ScanLog *log, const Catalogue *catal
     DriveWalk walk;
     walk.log = log;
     walk.catalogue = catalogue;
-    std::memcpy(walk.root, rootPattern, 3);
-    walk.root[3] = 0;
+    std::memcpy(walk.root, rootPattern, DRIVE_ROOT_SIZE - 1);
+    walk.root[DRIVE_ROOT_SIZE - 1] = 0;
     walk.labelKnown = false;
     std::memset(walk.label, 0, sizeof walk.label);
 

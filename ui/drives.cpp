@@ -8,6 +8,7 @@
 #include "app/report.h"
 #include "app/resources/resource.h"
 #include "app/shared.h"
+#include "platform/volume.h"
 #include "ui/maindialog.h"
 
 namespace {
@@ -48,7 +49,7 @@ uint32_t FillEntries(uint32_t first, const char *letters, int32_t selected)
 bool ListDrives(char fixedLetters[LETTER_LIST_SIZE], char otherLetters[LETTER_LIST_SIZE])
 {
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        char root[4];
+        char root[DRIVE_ROOT_SIZE];
         std::snprintf(root, sizeof root, "%c:\\", letter);
         switch (GetDriveTypeA(root)) {
         case DRIVE_FIXED:
