@@ -75,8 +75,8 @@ def main(argv):
     args = parser.parse_args(argv)
 
     members = {}
-    for spec in args.member:
-        name, _, path = spec.partition("=")
+    for member in args.member:
+        name, _, path = member.partition("=")
         with open(path, "rb") as f:
             members[name] = f.read()
 
