@@ -791,6 +791,9 @@ TEST_F(UiTest, CancelAtVaryingMomentsNeverHangsOrLosesANotice)
         EXPECT_TRUE(driveText == "" || driveText == "L:") << driveText;
         sawDriveText += driveText == "L:";
 
+        // A scan that ended during the delay has had its notice 3 handled
+        // by the pump already: the dialog is idle before the Cancel.
+        bool scanningAtCancel = IsScanning();
         LARGE_INTEGER cancelStart;
         {
             Watchdog watchdog(30000, "Cancel");
@@ -809,7 +812,9 @@ TEST_F(UiTest, CancelAtVaryingMomentsNeverHangsOrLosesANotice)
         EXPECT_TRUE(WorkerEnded(worker));
         EXPECT_EQ(0u, g_shared.StopRequested.load());
         EXPECT_EQ("", ItemText(IDC_DRIVE_TEXT));
-        EXPECT_TRUE(IsScanning()) << "idle before notice 3 was handled";
+        if (scanningAtCancel) {
+            EXPECT_TRUE(IsScanning()) << "idle before notice 3 was handled";
+        }
 
         // The notices arrive after the command: idle again, and the
         // warning, because L: is not the table's last drive. A scan that
